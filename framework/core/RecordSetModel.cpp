@@ -1,0 +1,226 @@
+#include "RecordSetModel.h"
+
+#include "Context.h"
+#include "FwError.h"
+
+namespace fw {
+
+RecordSetModel::RecordSetModel(RecordSet* rs, QObject* parent) : QAbstractTableModel(parent), m_rs(rs)
+{
+    m_rs->addObserver(this);
+    defaultColumns();
+    m_rows = m_rs->recordCount();
+}
+
+RecordSetModel::~RecordSetModel()
+{
+    m_rs->removeObserver(this);
+}
+
+void RecordSetModel::defaultColumns()
+{
+    m_cols.clear();
+    for (int i = 0; i < m_rs->fieldCount(); ++i)
+        if (m_rs->field(i).visible)
+            m_cols.push_back({i, {}});
+}
+
+void RecordSetModel::setColumns(const QStringList& fieldNames)
+{
+    beginResetModel();
+    m_cols.clear();
+    for (const QString& n : fieldNames)
+        m_cols.push_back({m_rs->fieldByName(n).index(), {}});
+    m_explicitColumns = true;
+    endResetModel();
+}
+
+QStringList RecordSetModel::columns() const
+{
+    QStringList out;
+    for (const Col& c : m_cols)
+        out << m_rs->field(c.field).fieldName();
+    return out;
+}
+
+void RecordSetModel::insertFieldColumn(int position, const QString& fieldName)
+{
+    const int f = m_rs->fieldByName(fieldName).index();
+    position = std::clamp(position, 0, static_cast<int>(m_cols.size()));
+    beginInsertColumns({}, position, position);
+    m_cols.insert(m_cols.begin() + position, Col{f, {}});
+    m_explicitColumns = true;
+    endInsertColumns();
+}
+
+void RecordSetModel::removeFieldColumn(const QString& fieldName)
+{
+    const int c = columnOfField(fieldName);
+    if (c < 0)
+        return;
+    beginRemoveColumns({}, c, c);
+    m_cols.erase(m_cols.begin() + c);
+    m_explicitColumns = true;
+    endRemoveColumns();
+}
+
+int RecordSetModel::columnOfField(QStringView fieldName) const
+{
+    for (size_t i = 0; i < m_cols.size(); ++i)
+        if (m_rs->field(m_cols[i].field).fieldName().compare(fieldName, Qt::CaseInsensitive) == 0)
+            return static_cast<int>(i);
+    return -1;
+}
+
+Field* RecordSetModel::fieldOfColumn(int column) const
+{
+    if (column < 0 || column >= static_cast<int>(m_cols.size()))
+        return nullptr;
+    return &m_rs->field(m_cols[static_cast<size_t>(column)].field);
+}
+
+void RecordSetModel::setColumnTitle(int column, const QString& title)
+{
+    if (column < 0 || column >= static_cast<int>(m_cols.size()))
+        return;
+    m_cols[static_cast<size_t>(column)].title = title;
+    emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+void RecordSetModel::setEditable(bool on)
+{
+    if (m_editable == on)
+        return;
+    m_editable = on;
+    if (m_rows > 0 && !m_cols.empty())
+        emit dataChanged(index(0, 0), index(m_rows - 1, static_cast<int>(m_cols.size()) - 1), {Qt::EditRole});
+}
+
+int RecordSetModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int RecordSetModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_cols.size());
+}
+
+QVariant RecordSetModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rs->recordCount() || index.column() >= columnCount())
+        return {};
+    const Field& f = m_rs->field(m_cols[static_cast<size_t>(index.column())].field);
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_rs->withRow(index.row(), [&] { return f.displayText(); });
+    case Qt::EditRole:
+        return m_rs->withRow(index.row(), [&] { return f.editText(); });
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(f.alignment);
+    default:
+        return {};
+    }
+}
+
+QVariant RecordSetModel::headerData(int section, Qt::Orientation o, int role) const
+{
+    if (o == Qt::Vertical) {
+        if (role == Qt::DisplayRole)
+            return section + 1;
+        return {};
+    }
+    if (section < 0 || section >= columnCount())
+        return {};
+    const Col& c = m_cols[static_cast<size_t>(section)];
+    const Field& f = m_rs->field(c.field);
+    if (role == Qt::DisplayRole)
+        return c.title.isEmpty() ? f.label() : c.title;
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(f.alignment);
+    return {};
+}
+
+Qt::ItemFlags RecordSetModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags fl = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    const Field* f = fieldOfColumn(index.column());
+    if (m_editable && f && !f->readOnly && !f->calculated())
+        fl |= Qt::ItemIsEditable;
+    return fl;
+}
+
+bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || !(flags(index) & Qt::ItemIsEditable))
+        return false;
+    Field* f = fieldOfColumn(index.column());
+    try {
+        if (index.row() != m_rs->recNo())
+            m_rs->moveTo(index.row());
+        if (m_rs->recNo() != index.row())
+            return false;
+        if (m_rs->state() == DataSetState::Browse)
+            m_rs->edit();
+        if (f->editText() == value.toString())
+            return true;
+        f->setAsString(value.toString());
+        return true;
+    } catch (...) {
+        if (onError)
+            onError(std::current_exception());
+        else
+            reportException(std::current_exception());
+        return false;
+    }
+}
+
+void RecordSetModel::rsReset()
+{
+    beginResetModel();
+    if (!m_explicitColumns)
+        defaultColumns();
+    m_rows = m_rs->recordCount();
+    endResetModel();
+}
+
+void RecordSetModel::rsRowChanged(int row)
+{
+    if (row >= 0 && row < m_rows && !m_cols.empty())
+        emit dataChanged(index(row, 0), index(row, static_cast<int>(m_cols.size()) - 1));
+}
+
+void RecordSetModel::rsRowInserted(int row)
+{
+    beginInsertRows({}, row, row);
+    ++m_rows;
+    endInsertRows();
+}
+
+void RecordSetModel::rsRowRemoved(int row)
+{
+    beginRemoveRows({}, row, row);
+    --m_rows;
+    endRemoveRows();
+}
+
+void RecordSetModel::rsRowsAppended(int first, int last)
+{
+    beginInsertRows({}, first, last);
+    m_rows += last - first + 1;
+    endInsertRows();
+}
+
+void RecordSetModel::rsCurrentChanged(int row)
+{
+    emit currentRecordChanged(row);
+}
+
+void RecordSetModel::rsStateChanged()
+{
+    emit stateChanged();
+}
+
+} // namespace fw

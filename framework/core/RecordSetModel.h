@@ -1,0 +1,71 @@
+#pragma once
+
+#include "RecordSet.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+namespace fw {
+
+// Shows a record set in a Qt view and edits through it. Reads the column
+// storage on demand: no per-row objects, so it stays cheap at any size.
+class RecordSetModel : public QAbstractTableModel, public RecordSetObserver {
+    Q_OBJECT
+public:
+    explicit RecordSetModel(RecordSet* rs, QObject* parent = nullptr);
+    ~RecordSetModel() override;
+
+    RecordSet* recordSet() const { return m_rs; }
+
+    // Columns by field name; the default is every visible field in order.
+    void setColumns(const QStringList& fieldNames);
+    QStringList columns() const;
+    void insertFieldColumn(int position, const QString& fieldName);
+    void removeFieldColumn(const QString& fieldName);
+    int columnOfField(QStringView fieldName) const; // -1 when absent
+    Field* fieldOfColumn(int column) const;
+    void setColumnTitle(int column, const QString& title);
+
+    // The grid's editing option.
+    void setEditable(bool on);
+    bool editable() const { return m_editable; }
+
+    // Called with the failure when an edit through the view fails; the
+    // default hands it to the context's error reporting.
+    std::function<void(std::exception_ptr)> onError;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    void rsReset() override;
+    void rsRowChanged(int row) override;
+    void rsRowInserted(int row) override;
+    void rsRowRemoved(int row) override;
+    void rsRowsAppended(int first, int last) override;
+    void rsCurrentChanged(int row) override;
+    void rsStateChanged() override;
+
+signals:
+    void currentRecordChanged(int row);
+    void stateChanged();
+
+private:
+    void defaultColumns();
+    struct Col {
+        int field;
+        QString title;
+    };
+    RecordSet* m_rs;
+    std::vector<Col> m_cols;
+    bool m_explicitColumns = false;
+    bool m_editable = true;
+    int m_rows = 0;
+};
+
+} // namespace fw
