@@ -90,9 +90,11 @@ public:
     virtual ~RecordSetObserver() = default;
     virtual void rsReset() = 0;
     virtual void rsRowChanged(int row) = 0;
-    virtual void rsRowInserted(int row) = 0;
-    virtual void rsRowRemoved(int row) = 0;
-    virtual void rsRowsAppended(int first, int last) = 0;
+    // Rows first..last are about to appear / disappear, then did.
+    virtual void rsBeginInsertRows(int first, int last) = 0;
+    virtual void rsEndInsertRows() = 0;
+    virtual void rsBeginRemoveRows(int first, int last) = 0;
+    virtual void rsEndRemoveRows() = 0;
     virtual void rsCurrentChanged(int row) = 0;
     virtual void rsStateChanged() = 0;
 };
@@ -316,9 +318,10 @@ public:
 
     void rsReset() override { data(); }
     void rsRowChanged(int) override { data(); }
-    void rsRowInserted(int) override { data(); }
-    void rsRowRemoved(int) override { data(); }
-    void rsRowsAppended(int, int) override { data(); }
+    void rsBeginInsertRows(int, int) override {}
+    void rsEndInsertRows() override { data(); }
+    void rsBeginRemoveRows(int, int) override {}
+    void rsEndRemoveRows() override { data(); }
     void rsCurrentChanged(int) override { data(); }
     void rsStateChanged() override;
 

@@ -160,12 +160,13 @@ void RecordSet::insert()
     fire(beforeScroll);
     const int pos = m_cur < 0 ? 0 : m_cur;
     const uint32_t phys = newPhysicalRow();
+    notify([pos](RecordSetObserver* o) { o->rsBeginInsertRows(pos, pos); });
     m_order.insert(m_order.begin() + pos, phys);
     m_cur = pos;
     m_buf.assign(m_fields.size(), QVariant());
     m_bufModified = false;
     m_bof = m_eof = false;
-    notify([pos](RecordSetObserver* o) { o->rsRowInserted(pos); });
+    notify([](RecordSetObserver* o) { o->rsEndInsertRows(); });
     setState(DataSetState::Insert);
     try {
         fire(onNewRecord);
@@ -186,12 +187,13 @@ void RecordSet::append()
     fire(beforeScroll);
     const int pos = recordCount();
     const uint32_t phys = newPhysicalRow();
+    notify([pos](RecordSetObserver* o) { o->rsBeginInsertRows(pos, pos); });
     m_order.push_back(phys);
     m_cur = pos;
     m_buf.assign(m_fields.size(), QVariant());
     m_bufModified = false;
     m_bof = m_eof = false;
-    notify([pos](RecordSetObserver* o) { o->rsRowInserted(pos); });
+    notify([](RecordSetObserver* o) { o->rsEndInsertRows(); });
     setState(DataSetState::Insert);
     try {
         fire(onNewRecord);
@@ -275,10 +277,11 @@ void RecordSet::cancel()
     if (wasInsert) {
         const int pos = m_cur;
         m_deleted[physAt(pos)] = 1;
+        notify([pos](RecordSetObserver* o) { o->rsBeginRemoveRows(pos, pos); });
         m_order.erase(m_order.begin() + pos);
         m_cur = m_order.empty() ? -1 : std::min(pos, recordCount() - 1);
         m_eof = m_bof = m_order.empty();
-        notify([pos](RecordSetObserver* o) { o->rsRowRemoved(pos); });
+        notify([](RecordSetObserver* o) { o->rsEndRemoveRows(); });
     } else {
         const int row = m_cur;
         notify([row](RecordSetObserver* o) { o->rsRowChanged(row); });
@@ -317,11 +320,12 @@ void RecordSet::deleteRecord()
         m_logIndex[phys] = m_log.size() - 1;
     }
     m_deleted[phys] = 1;
+    notify([pos](RecordSetObserver* o) { o->rsBeginRemoveRows(pos, pos); });
     m_order.erase(m_order.begin() + pos);
     m_cur = m_order.empty() ? -1 : std::min(pos, recordCount() - 1);
     m_eof = m_bof = m_order.empty();
     m_state = DataSetState::Browse;
-    notify([pos](RecordSetObserver* o) { o->rsRowRemoved(pos); o->rsStateChanged(); });
+    notify([](RecordSetObserver* o) { o->rsEndRemoveRows(); o->rsStateChanged(); });
     fire(afterDelete);
     fire(afterScroll);
 }

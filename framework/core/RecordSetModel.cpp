@@ -192,25 +192,30 @@ void RecordSetModel::rsRowChanged(int row)
         emit dataChanged(index(row, 0), index(row, static_cast<int>(m_cols.size()) - 1));
 }
 
-void RecordSetModel::rsRowInserted(int row)
-{
-    beginInsertRows({}, row, row);
-    ++m_rows;
-    endInsertRows();
-}
-
-void RecordSetModel::rsRowRemoved(int row)
-{
-    beginRemoveRows({}, row, row);
-    --m_rows;
-    endRemoveRows();
-}
-
-void RecordSetModel::rsRowsAppended(int first, int last)
+void RecordSetModel::rsBeginInsertRows(int first, int last)
 {
     beginInsertRows({}, first, last);
-    m_rows += last - first + 1;
+    m_pending = last - first + 1;
+}
+
+void RecordSetModel::rsEndInsertRows()
+{
+    m_rows += m_pending;
+    m_pending = 0;
     endInsertRows();
+}
+
+void RecordSetModel::rsBeginRemoveRows(int first, int last)
+{
+    beginRemoveRows({}, first, last);
+    m_pending = last - first + 1;
+}
+
+void RecordSetModel::rsEndRemoveRows()
+{
+    m_rows -= m_pending;
+    m_pending = 0;
+    endRemoveRows();
 }
 
 void RecordSetModel::rsCurrentChanged(int row)

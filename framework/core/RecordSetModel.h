@@ -45,9 +45,10 @@ public:
 
     void rsReset() override;
     void rsRowChanged(int row) override;
-    void rsRowInserted(int row) override;
-    void rsRowRemoved(int row) override;
-    void rsRowsAppended(int first, int last) override;
+    void rsBeginInsertRows(int first, int last) override;
+    void rsEndInsertRows() override;
+    void rsBeginRemoveRows(int first, int last) override;
+    void rsEndRemoveRows() override;
     void rsCurrentChanged(int row) override;
     void rsStateChanged() override;
 
@@ -66,6 +67,7 @@ private:
     bool m_explicitColumns = false;
     bool m_editable = true;
     int m_rows = 0;
+    int m_pending = 0; // rows of an announced insert or removal
 };
 
 } // namespace fw
