@@ -330,16 +330,42 @@ Payload Payload::at(size_t index) const
 
 namespace {
 
-void readRows(od::value& value, Table& t, const PacketError& err)
+// Sizes the columns for the whole packet from what the first rows took.
+void reserveFromSample(Table& t, size_t sampled, size_t sampleBytes, size_t packetBytes)
+{
+    if (sampleBytes == 0)
+        return;
+    const double perRow = static_cast<double>(sampleBytes) / static_cast<double>(sampled);
+    const size_t rows = static_cast<size_t>(static_cast<double>(packetBytes) / perRow * 1.02) + 16;
+    for (Column& c : t.columns) {
+        c.reserve(rows);
+        if (c.type == FieldType::String)
+            c.text.reserve(static_cast<size_t>(static_cast<double>(c.text.size()) / static_cast<double>(sampled)
+                                               * static_cast<double>(rows) * 1.02) + 64);
+    }
+}
+
+void readRows(od::document& doc, od::value& value, Table& t, const PacketError& err, size_t packetBytes)
 {
     const size_t n = t.fields.size();
-    auto rows = err.get(value.get_array(), QStringLiteral("'rows'"));
+    auto rowWhere = [](size_t row) { return QStringLiteral("linha %1").arg(row + 1); };
+    od::array rows;
+    if (auto e = value.get_array().get(rows); e)
+        err.fail(e, QStringLiteral("'rows'"));
+    const char* start = nullptr;
     size_t row = 0;
     for (auto r : rows) {
-        auto arr = err.get(std::move(r).get_array(), QStringLiteral("linha %1").arg(row + 1));
+        od::array arr;
+        if (auto e = std::move(r).get_array().get(arr); e)
+            err.fail(e, rowWhere(row));
+        if (row == 0)
+            if (doc.current_location().get(start))
+                start = nullptr;
         size_t c = 0;
         for (auto item : arr) {
-            od::value v = err.get(std::move(item), QStringLiteral("linha %1").arg(row + 1));
+            od::value v;
+            if (auto e = std::move(item).get(v); e)
+                err.fail(e, rowWhere(row));
             if (c >= n)
                 err.fail(QStringLiteral("linha %1 com mais de %2 valores").arg(row + 1).arg(n));
             readCellInto(v, t.columns[c], t.fields[c], row, err);
@@ -348,6 +374,11 @@ void readRows(od::value& value, Table& t, const PacketError& err)
         if (c != n)
             err.fail(QStringLiteral("linha %1 com %2 valores, esperados %3").arg(row + 1).arg(c).arg(n));
         ++row;
+        if (row == 256 && start) {
+            const char* now = nullptr;
+            if (!doc.current_location().get(now) && now > start)
+                reserveFromSample(t, row, static_cast<size_t>(now - start), packetBytes);
+        }
     }
     t.rowCount = row;
 }
@@ -365,11 +396,9 @@ Table decodePacket(const Payload& packet, const QString& context)
     auto setupColumns = [&] {
         const size_t n = t.fields.size();
         t.columns.resize(n);
-        // A guess from the size keeps reallocation low on big packets.
-        const size_t guess = packet.json().size() / (16 * (n ? n : 1) + 2);
         for (size_t c = 0; c < n; ++c) {
             t.columns[c].type = t.fields[c].type;
-            t.columns[c].reserve(guess);
+            t.columns[c].reserve(256);
         }
     };
     for (auto member : obj) {
@@ -386,7 +415,7 @@ Table decodePacket(const Payload& packet, const QString& context)
             if (haveRows || rowsPending)
                 err.fail(QStringLiteral("'rows' repetido"));
             if (haveFields) {
-                readRows(v, t, err);
+                readRows(doc, v, t, err, packet.json().size());
                 haveRows = true;
             } else {
                 rowsPending = true; // read after the fields are known
@@ -403,7 +432,7 @@ Table decodePacket(const Payload& packet, const QString& context)
             std::string_view key = err.get(m.unescaped_key(), {});
             if (key == "rows") {
                 od::value v = m.value();
-                readRows(v, t, err);
+                readRows(doc, v, t, err, packet.json().size());
                 haveRows = true;
             }
         }
