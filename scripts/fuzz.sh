@@ -16,5 +16,5 @@ for t in packet changeset; do
   mkdir -p "$work"
   echo "== fuzz_$t for ${seconds}s"
   build-fuzz/bin/fuzz_$t -max_total_time="$seconds" -print_final_stats=1 \
-    -artifact_prefix=tests/fuzz/corpus/$t/crash- "$work" "tests/fuzz/corpus/$t"
+    -artifact_prefix=tests/fuzz/corpus/$t/ "$work" "tests/fuzz/corpus/$t"
 done

@@ -84,6 +84,17 @@ QString cellWhere(size_t row, const FieldDef& f)
     return QStringLiteral("linha %1, campo %2").arg(row + 1).arg(f.name);
 }
 
+// Field names are column names: letters, digits and '_', up to 64.
+bool validFieldName(const QString& name)
+{
+    if (name.size() > 64 || name[0].isDigit())
+        return false;
+    for (QChar c : name)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('_'))
+            return false;
+    return true;
+}
+
 std::vector<FieldDef> readFields(od::value& value, const PacketError& err)
 {
     auto fieldsArr = err.get(value.get_array(), QStringLiteral("'fields'"));
@@ -126,6 +137,8 @@ std::vector<FieldDef> readFields(od::value& value, const PacketError& err)
         }
         if (!haveName || d.name.isEmpty())
             err.fail(QStringLiteral("%1: sem nome").arg(where));
+        if (!validFieldName(d.name))
+            err.fail(QStringLiteral("%1: nome de campo inválido").arg(where));
         if (!haveType)
             err.fail(QStringLiteral("%1 (%2): sem tipo").arg(where, d.name));
         if (d.type == FieldType::String && !haveSize)
@@ -137,6 +150,14 @@ std::vector<FieldDef> readFields(od::value& value, const PacketError& err)
         ++i;
     }
     return fields;
+}
+
+// True for a JSON null; an unreadable literal is not null (the caller then
+// reports the value as malformed).
+inline bool isNullValue(od::value& v)
+{
+    bool isNull = false;
+    return !v.is_null().get(isNull) && isNull;
 }
 
 // Reads one value of a row into its column.
@@ -155,7 +176,7 @@ inline void readCellInto(od::value& v, Column& col, const FieldDef& f, size_t ro
             col.appendString(s);
             return;
         }
-        if (e == simdjson::INCORRECT_TYPE && v.is_null()) {
+        if (e == simdjson::INCORRECT_TYPE && isNullValue(v)) {
             col.appendNull();
             return;
         }
@@ -171,7 +192,7 @@ inline void readCellInto(od::value& v, Column& col, const FieldDef& f, size_t ro
             col.appendDouble(d);
             return;
         }
-        if (e == simdjson::INCORRECT_TYPE && v.is_null()) {
+        if (e == simdjson::INCORRECT_TYPE && isNullValue(v)) {
             col.appendNull();
             return;
         }
@@ -184,7 +205,7 @@ inline void readCellInto(od::value& v, Column& col, const FieldDef& f, size_t ro
             col.appendInt(i);
             return;
         }
-        if (e == simdjson::INCORRECT_TYPE && v.is_null()) {
+        if (e == simdjson::INCORRECT_TYPE && isNullValue(v)) {
             col.appendNull();
             return;
         }

@@ -118,7 +118,10 @@ INSTANTIATE_TEST_SUITE_P(
         Bad{"repeated field", R"({"fields":[{"name":"A","type":"float"},{"name":"a","type":"float"}],"rows":[]})", "repetido"},
         Bad{"trailing content", kF + R"([]} {})", "após o fim"},
         Bad{"row not an array", kF + R"([{"a":1}]})", "linha 1"},
-        Bad{"empty input", "", "JSON"}));
+        Bad{"empty input", "", "JSON"},
+        Bad{"field name not a column name", R"({"fields":[{"name":"A;B","type":"float"}],"rows":[]})", "nome de campo inválido"},
+        Bad{"malformed literal", kF + R"([["001",nudl]]})", "linha 1, campo VR"},
+        Bad{"malformed literal in a text", kF + R"([[nul,1]]})", "linha 1, campo NRPEDIDO"}));
 
 TEST(PacketCodec, FieldsMayFollowRowsAndUnknownMembersAreIgnored)
 {

@@ -1,0 +1,17 @@
+#include "Schema.h"
+
+#include "SchemaSql.h"
+
+namespace peddb {
+
+void createSchema(srv::Db& db)
+{
+    if (db.dialect() == srv::Dialect::SQLite) {
+        db.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
+        db.execScript(QString::fromUtf8(sql::kSchemaSqlite));
+    } else {
+        db.execScript(QString::fromUtf8(sql::kSchemaFirebird));
+    }
+}
+
+} // namespace peddb

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "Database.h"
+
+namespace peddb {
+
+// Creates the schema and helper routines of the database's dialect.
+void createSchema(srv::Db& db);
+
+} // namespace peddb

@@ -1,0 +1,402 @@
+// The write methods. Each runs in one transaction: all of it or nothing.
+#include "Methods.h"
+
+#include "core/ChangeSet.h"
+#include "core/DateUtil.h"
+#include "core/FormatUtil.h"
+#include "core/FwError.h"
+
+#include <QDateTime>
+#include <set>
+#include <tuple>
+
+namespace srv {
+
+namespace {
+
+// Texts the screens show for the same refusals.
+const QString kConflict = QStringLiteral("Registro alterado por outro usuário. Recarregue os dados.");
+const QString kPeriod = QStringLiteral("Operação bloqueada. A comissão está parametrizada para ser gerada por período "
+                                       "na tela de Cálculo de comissão do vendedor por período.");
+const QString kPayables = QStringLiteral("Operação bloqueada. Já existe comissão gerada para o pedido.");
+const QString kTotal = QStringLiteral("Valor total das comissões de um item deve estar entre 0 e 100%.");
+const QString kSalesman = QStringLiteral("Vendedor não cadastrado ou sem permissão para gerar comissão.");
+const QString kPercent = QStringLiteral("Percentual de comissão deve ser maior que zero.");
+const QString kItemLocked = QStringLiteral("Operação bloqueada. O item do pedido está liquidado, cancelado ou "
+                                           "parcialmente atendido.");
+
+fw::ChangeSet decode(const std::string& json)
+{
+    try {
+        return fw::decodeChangeSet(json);
+    } catch (const fw::Error& e) {
+        throw badParams(e.text());
+    }
+}
+
+int need(const fw::ChangeSet& cs, const char* field)
+{
+    const int i = cs.fieldIndex(QString::fromLatin1(field));
+    if (i < 0)
+        throw badParams(QStringLiteral("O conjunto de alterações não traz o campo %1.").arg(QLatin1String(field)));
+    return i;
+}
+
+QString text(const fw::ChangeSet::Change& ch, bool oldRow, int i)
+{
+    const auto& row = oldRow ? ch.oldRow : ch.newRow;
+    return row[static_cast<size_t>(i)].toString().trimmed();
+}
+
+bool locked(const QString& itemStatus)
+{
+    return itemStatus > QLatin1String("3");
+}
+
+bool salesmanAllowed(Db& db, const QString& code)
+{
+    return db.scalar(QStringLiteral("SELECT COUNT(*) FROM VENDEDOR WHERE CDVENDEDOR = ? AND IDGERACOMISVEND = 'S'"),
+                     {code})
+               .toInt()
+        > 0;
+}
+
+bool hasPayables(Db& db, const QString& branch, const QString& order)
+{
+    return db.scalar(QStringLiteral("SELECT COUNT(*) FROM CONTAPAGA WHERE CDFILIAL = ? AND NRPEDIDO = ?"), {branch, order})
+               .toInt()
+        > 0;
+}
+
+QString periodMode(Db& db, const QString& branch)
+{
+    return db.scalar(QStringLiteral("SELECT IDCOMISPERIODO FROM PAREXPEDICAO WHERE CDFILIAL = ?"), {branch})
+        .toString()
+        .trimmed();
+}
+
+// The stored percentage of a line, or null when the line does not exist.
+QVariant storedLine(Db& db, const QString& b, const QString& o, const QString& i, const QString& vend)
+{
+    const auto r = db.rows(QStringLiteral("SELECT VRPECOMITPED FROM COMISITEMPED WHERE CDFILIAL = ? AND NRPEDIDO = ? "
+                                          "AND NRITEMPED = ? AND CDVENDEDOR = ?"),
+                           {b, o, i, vend});
+    return r.empty() ? QVariant() : QVariant(r[0][0].toDouble());
+}
+
+using ItemKey = std::tuple<QString, QString, QString>;
+
+QString itemStatus(Db& db, const ItemKey& k)
+{
+    const auto r = db.rows(QStringLiteral("SELECT IDSITITEMPED FROM ITEMPEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ? AND "
+                                          "NRITEMPED = ?"),
+                           {std::get<0>(k), std::get<1>(k), std::get<2>(k)});
+    if (r.empty())
+        throw refused(QStringLiteral("Item %1 do pedido %2 não encontrado.").arg(std::get<2>(k), std::get<1>(k)));
+    return r[0][0].toString().trimmed();
+}
+
+void checkTotal(Db& db, const ItemKey& k)
+{
+    const double sum = db.scalar(QStringLiteral("SELECT COALESCE(SUM(VRPECOMITPED), 0) FROM COMISITEMPED WHERE "
+                                                "CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"),
+                                 {std::get<0>(k), std::get<1>(k), std::get<2>(k)})
+                           .toDouble();
+    const long long h = std::llround(sum * 100.0);
+    if (h < 0 || h > 10000)
+        throw refused(kTotal);
+}
+
+struct Written {
+    QString branch, order, item, salesman;
+    double percent;
+};
+
+// Adds or changes a line of the salesman on every other open item of the order.
+void writeOnOtherItems(CallContext& c, const Written& w, bool payables, std::set<ItemKey>& touched)
+{
+    const auto items = c.db.rows(QStringLiteral("SELECT NRITEMPED FROM ITEMPEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ? "
+                                                "AND NRITEMPED <> ? AND IDSITITEMPED NOT IN ('4', '5', '6', '7')"),
+                                 {w.branch, w.order, w.item});
+    for (const Row& r : items) {
+        const QString item = r[0].toString();
+        const QVariant stored = storedLine(c.db, w.branch, w.order, item, w.salesman);
+        if (stored.isNull()) {
+            c.db.exec(QStringLiteral("INSERT INTO COMISITEMPED (CDFILIAL, NRPEDIDO, NRITEMPED, CDVENDEDOR, VRPECOMITPED) "
+                                     "VALUES (?, ?, ?, ?, ?)"),
+                      {w.branch, w.order, item, w.salesman, w.percent});
+            audit(c.db, w.branch, w.order, item, c.op, 'I', w.salesman, {}, w.percent);
+        } else if (hundredths(stored.toDouble()) != hundredths(w.percent)) {
+            if (payables)
+                throw refused(kPayables);
+            c.db.exec(QStringLiteral("UPDATE COMISITEMPED SET VRPECOMITPED = ? WHERE CDFILIAL = ? AND NRPEDIDO = ? AND "
+                                     "NRITEMPED = ? AND CDVENDEDOR = ?"),
+                      {w.percent, w.branch, w.order, item, w.salesman});
+            audit(c.db, w.branch, w.order, item, c.op, 'A', w.salesman, stored, w.percent);
+        }
+        touched.insert({w.branch, w.order, item});
+    }
+}
+
+QString stamp(const QString& what, const QString& op)
+{
+    return QStringLiteral("%1 por %2 em %3")
+        .arg(what, op, QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")))
+        .left(350);
+}
+
+// Recomputes from the rules every line of the order's open items.
+int recomputeOrder(CallContext& c, RuleBook& rules, const QString& branch, const QString& order)
+{
+    const auto lines = c.db.rows(
+        QStringLiteral("SELECT CI.NRITEMPED, CI.CDVENDEDOR, CI.VRPECOMITPED, I.CDPRODUTO, I.VRPREUNITPED, "
+                       "I.IDITPEDDIFER, P.CDCLIENTE FROM COMISITEMPED CI JOIN ITEMPEDIDO I ON I.CDFILIAL = CI.CDFILIAL "
+                       "AND I.NRPEDIDO = CI.NRPEDIDO AND I.NRITEMPED = CI.NRITEMPED JOIN PEDIDO P ON "
+                       "P.CDFILIAL = I.CDFILIAL AND P.NRPEDIDO = I.NRPEDIDO WHERE CI.CDFILIAL = ? AND CI.NRPEDIDO = ? "
+                       "AND I.IDSITITEMPED NOT IN ('4', '5', '6', '7') ORDER BY CI.NRITEMPED, CI.CDVENDEDOR"),
+        {branch, order});
+    int changed = 0;
+    for (const Row& l : lines) {
+        const double now = fw::fmt::roundDecimal(
+            rules.match(l[1].toString(), l[3].toString(), l[4].toDouble(), l[5].toString(), l[6].toString()).percent, 2);
+        if (hundredths(now) == hundredths(l[2].toDouble()))
+            continue;
+        c.db.exec(QStringLiteral("UPDATE COMISITEMPED SET VRPECOMITPED = ? WHERE CDFILIAL = ? AND NRPEDIDO = ? AND "
+                                 "NRITEMPED = ? AND CDVENDEDOR = ?"),
+                  {now, branch, order, l[0], l[1]});
+        audit(c.db, branch, order, l[0].toString(), c.op, 'R', l[1].toString(), l[2], now);
+        ++changed;
+    }
+    return changed;
+}
+
+} // namespace
+
+std::string setVendedor(CallContext& c)
+{
+    const fw::ChangeSet cs = decode(c.object(0));
+    c.requireOperator(1);
+    const bool allItems = c.flag(2);
+    const int fB = need(cs, "CDFILIAL"), fO = need(cs, "NRPEDIDO"), fI = need(cs, "NRITEMPED");
+    const int fV = need(cs, "CDVENDEDOR"), fP = need(cs, "VRPECOMITPED");
+    using Op = fw::ChangeSet::Op;
+
+    Transaction tx(c.db);
+    std::set<ItemKey> touched;
+    std::vector<Written> spread;
+    for (const auto& ch : cs.changes) {
+        const bool del = ch.op == Op::Delete;
+        const ItemKey item{text(ch, del, fB), text(ch, del, fO), text(ch, del, fI)};
+        const auto& [b, o, i] = item;
+        if (ch.op == Op::Modify && ItemKey{text(ch, true, fB), text(ch, true, fO), text(ch, true, fI)} != item)
+            throw badParams(QStringLiteral("Uma alteração não pode mudar a chave do item."));
+        if (locked(itemStatus(c.db, item)))
+            throw refused(kItemLocked);
+        const QString period = periodMode(c.db, b);
+        if (ch.op != Op::Modify && period == QLatin1String("S"))
+            throw refused(kPeriod);
+        if (ch.op == Op::Modify && period != QLatin1String("N"))
+            throw refused(kPeriod);
+        const bool payables = hasPayables(c.db, b, o);
+        if (ch.op == Op::Modify && payables)
+            throw refused(kPayables);
+
+        if (ch.op == Op::Delete) {
+            const QString vend = text(ch, true, fV);
+            const QVariant stored = storedLine(c.db, b, o, i, vend);
+            if (stored.isNull() || hundredths(stored.toDouble()) != hundredths(ch.oldRow[static_cast<size_t>(fP)].toDouble()))
+                throw refused(kConflict);
+            c.db.exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ? "
+                                     "AND CDVENDEDOR = ?"),
+                      {b, o, i, vend});
+            audit(c.db, b, o, i, c.op, 'E', vend, stored, {});
+            touched.insert(item);
+            continue;
+        }
+        const QString vend = text(ch, false, fV);
+        const QVariant pv = ch.newRow[static_cast<size_t>(fP)];
+        const double pct = fw::fmt::roundDecimal(pv.toDouble(), 2);
+        if (vend.isEmpty() || !salesmanAllowed(c.db, vend))
+            throw refused(kSalesman);
+        if (pv.isNull() || hundredths(pct) <= 0)
+            throw refused(kPercent);
+        if (ch.op == Op::Insert) {
+            if (!storedLine(c.db, b, o, i, vend).isNull())
+                throw refused(kConflict);
+            c.db.exec(QStringLiteral("INSERT INTO COMISITEMPED (CDFILIAL, NRPEDIDO, NRITEMPED, CDVENDEDOR, VRPECOMITPED) "
+                                     "VALUES (?, ?, ?, ?, ?)"),
+                      {b, o, i, vend, pct});
+            audit(c.db, b, o, i, c.op, 'I', vend, {}, pct);
+        } else {
+            const QString oldVend = text(ch, true, fV);
+            const QVariant stored = storedLine(c.db, b, o, i, oldVend);
+            if (stored.isNull() || hundredths(stored.toDouble()) != hundredths(ch.oldRow[static_cast<size_t>(fP)].toDouble()))
+                throw refused(kConflict);
+            if (oldVend != vend && !storedLine(c.db, b, o, i, vend).isNull())
+                throw refused(kConflict);
+            c.db.exec(QStringLiteral("UPDATE COMISITEMPED SET CDVENDEDOR = ?, VRPECOMITPED = ? WHERE CDFILIAL = ? AND "
+                                     "NRPEDIDO = ? AND NRITEMPED = ? AND CDVENDEDOR = ?"),
+                      {vend, pct, b, o, i, oldVend});
+            if (oldVend != vend) {
+                audit(c.db, b, o, i, c.op, 'E', oldVend, stored, {});
+                audit(c.db, b, o, i, c.op, 'I', vend, {}, pct);
+            } else {
+                audit(c.db, b, o, i, c.op, 'A', vend, stored, pct);
+            }
+        }
+        touched.insert(item);
+        if (allItems)
+            spread.push_back({b, o, i, vend, pct});
+    }
+    for (const Written& w : spread)
+        writeOnOtherItems(c, w, hasPayables(c.db, w.branch, w.order), touched);
+    for (const ItemKey& k : touched)
+        checkTotal(c.db, k);
+    tx.commit();
+    return "null";
+}
+
+std::string setPedido(CallContext& c)
+{
+    const fw::ChangeSet cs = decode(c.object(0));
+    c.requireOperator(1);
+    const int fB = need(cs, "CDFILIAL"), fO = need(cs, "NRPEDIDO"), fV = need(cs, "CDVENDEDOR");
+    Transaction tx(c.db);
+    for (const auto& ch : cs.changes) {
+        if (ch.op != fw::ChangeSet::Op::Modify)
+            throw badParams(QStringLiteral("Pedidos não podem ser incluídos nem excluídos nesta tela."));
+        const QString b = text(ch, false, fB), o = text(ch, false, fO);
+        if (text(ch, true, fB) != b || text(ch, true, fO) != o)
+            throw badParams(QStringLiteral("Uma alteração não pode mudar a chave do pedido."));
+        const auto stored = c.db.rows(QStringLiteral("SELECT CDVENDEDOR FROM PEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ?"),
+                                      {b, o});
+        if (stored.empty() || stored[0][0].toString().trimmed() != text(ch, true, fV))
+            throw refused(kConflict);
+        const QString vend = text(ch, false, fV);
+        if (vend == text(ch, true, fV))
+            continue;
+        if (vend.isEmpty() || !salesmanAllowed(c.db, vend))
+            throw refused(kSalesman);
+        if (hasPayables(c.db, b, o))
+            throw refused(kPayables);
+        c.db.exec(QStringLiteral("UPDATE PEDIDO SET CDVENDEDOR = ? WHERE CDFILIAL = ? AND NRPEDIDO = ?"), {vend, b, o});
+    }
+    tx.commit();
+    return "null";
+}
+
+std::string setItemPedido(CallContext& c)
+{
+    const fw::ChangeSet cs = decode(c.object(0));
+    const int fB = need(cs, "CDFILIAL"), fO = need(cs, "NRPEDIDO"), fI = need(cs, "NRITEMPED");
+    const int fD = cs.fieldIndex(u"DTENTITPED"), fT = cs.fieldIndex(u"IDITPEDDIFER");
+    Transaction tx(c.db);
+    for (const auto& ch : cs.changes) {
+        if (ch.op != fw::ChangeSet::Op::Modify)
+            throw badParams(QStringLiteral("Itens não podem ser incluídos nem excluídos nesta tela."));
+        for (size_t f = 0; f < cs.fields.size(); ++f) {
+            const int fi = static_cast<int>(f);
+            if (fi == fD || fi == fT)
+                continue;
+            if (ch.oldRow[f] != ch.newRow[f])
+                throw badParams(QStringLiteral("Só a data de entrega e o tipo do item podem ser alterados (campo %1).")
+                                    .arg(cs.fields[f].name));
+        }
+        const QVariantList key{text(ch, false, fB), text(ch, false, fO), text(ch, false, fI)};
+        const auto stored = c.db.rows(QStringLiteral("SELECT DTENTITPED, IDITPEDDIFER FROM ITEMPEDIDO WHERE "
+                                                     "CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"),
+                                      key);
+        if (stored.empty())
+            throw refused(kConflict);
+        QStringList sets;
+        QVariantList p;
+        if (fD >= 0) {
+            const QVariant& o = ch.oldRow[static_cast<size_t>(fD)];
+            if (o.isNull() != stored[0][0].isNull() || (!o.isNull() && o.toDouble() != stored[0][0].toDouble()))
+                throw refused(kConflict);
+            sets << QStringLiteral("DTENTITPED = ?");
+            p << (ch.newRow[static_cast<size_t>(fD)].isNull() ? QVariant(QMetaType(QMetaType::Double))
+                                                              : ch.newRow[static_cast<size_t>(fD)]);
+        }
+        if (fT >= 0) {
+            if (stored[0][1].toString().trimmed() != text(ch, true, fT))
+                throw refused(kConflict);
+            const QString t = text(ch, false, fT);
+            if (!t.isEmpty() && t != QLatin1String("N") && t != QLatin1String("S") && t != QLatin1String("P"))
+                throw badParams(QStringLiteral("Tipo de item inválido: %1.").arg(t));
+            sets << QStringLiteral("IDITPEDDIFER = ?");
+            p << t;
+        }
+        if (sets.isEmpty())
+            continue;
+        p << key;
+        c.db.exec(QStringLiteral("UPDATE ITEMPEDIDO SET %1 WHERE CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?")
+                      .arg(sets.join(QStringLiteral(", "))),
+                  p);
+    }
+    tx.commit();
+    return "null";
+}
+
+std::string setCancelaComissaoPed(CallContext& c)
+{
+    const QString order = c.str(0), branch = c.str(1), flag = c.str(2);
+    if (flag != QLatin1String("S") && flag != QLatin1String("N"))
+        throw badParams(QStringLiteral("O indicador deve ser \"S\" (cancelar) ou \"N\" (regerar)."));
+    Transaction tx(c.db);
+    if (c.db.scalar(QStringLiteral("SELECT COUNT(*) FROM PEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ?"), {branch, order})
+            .toInt()
+        == 0)
+        throw refused(QStringLiteral("Pedido %1 não encontrado na filial %2.").arg(order, branch));
+    if (flag == QLatin1String("S")) {
+        auto count = [&](const QString& statuses) {
+            return c.db.scalar(QStringLiteral("SELECT COUNT(*) FROM ITEMPEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ? AND "
+                                              "IDSITITEMPED IN (%1)")
+                                   .arg(statuses),
+                               {branch, order})
+                .toInt();
+        };
+        if (count(QStringLiteral("'4', '6'")) > 0)
+            throw refused(QStringLiteral("Item_Liq"));
+        if (count(QStringLiteral("'5'")) > 0)
+            throw refused(QStringLiteral("Item_Canc"));
+        if (count(QStringLiteral("'7'")) > 0)
+            throw refused(QStringLiteral("Item_ParcA"));
+        c.db.exec(QStringLiteral("UPDATE PEDIDO SET IDCANCCOMISPED = 'S', DSMOTCANCCOMISPED = ? WHERE CDFILIAL = ? AND "
+                                 "NRPEDIDO = ?"),
+                  {stamp(QStringLiteral("Comissão cancelada"), c.op), branch, order});
+    } else {
+        RuleBook rules(c.db, branch);
+        recomputeOrder(c, rules, branch, order);
+        c.db.exec(QStringLiteral("UPDATE PEDIDO SET IDCANCCOMISPED = 'N', DSMOTCANCCOMISPED = ? WHERE CDFILIAL = ? AND "
+                                 "NRPEDIDO = ?"),
+                  {stamp(QStringLiteral("Comissão regerada"), c.op), branch, order});
+    }
+    tx.commit();
+    return "null";
+}
+
+std::string setBuscaComissao(CallContext& c)
+{
+    const double from = std::floor(c.num(0)), to = std::floor(c.num(1));
+    if (from <= 0 || to <= 0 || from > to || to - from > 36600)
+        throw badParams(QStringLiteral("Intervalo de datas de entrega inválido."));
+    Transaction tx(c.db);
+    const auto orders = c.db.rows(
+        QStringLiteral("SELECT P.CDFILIAL, P.NRPEDIDO FROM PEDIDO P WHERE P.DTENTPED >= ? AND P.DTENTPED < ? AND "
+                       "COALESCE(P.IDCANCCOMISPED, 'N') <> 'S' AND NOT EXISTS (SELECT 1 FROM CONTAPAGA CP WHERE "
+                       "CP.CDFILIAL = P.CDFILIAL AND CP.NRPEDIDO = P.NRPEDIDO) ORDER BY P.CDFILIAL, P.NRPEDIDO"),
+        {from, to + 1.0});
+    std::unordered_map<QString, std::unique_ptr<RuleBook>> books;
+    for (const Row& o : orders) {
+        const QString branch = o[0].toString();
+        auto& book = books[branch];
+        if (!book)
+            book = std::make_unique<RuleBook>(c.db, branch);
+        recomputeOrder(c, *book, branch, o[1].toString());
+    }
+    tx.commit();
+    return "null";
+}
+
+} // namespace srv

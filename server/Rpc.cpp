@@ -1,0 +1,183 @@
+#include "Rpc.h"
+
+#include "core/Packet.h"
+
+#include <simdjson.h>
+
+namespace srv {
+
+namespace od = simdjson::ondemand;
+
+namespace {
+QString sv(std::string_view s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+} // namespace
+
+Request parseRequest(std::string_view body, std::string& idOut)
+{
+    const fw::Payload buf = fw::Payload::fromJson(body);
+    thread_local od::parser parser;
+    simdjson::padded_string_view psv(buf.data(), buf.json().size(), buf.capacityFrom());
+    od::document doc;
+    if (parser.iterate(psv).get(doc))
+        throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+    od::object obj;
+    if (auto e = doc.get_object().get(obj); e)
+        throw e == simdjson::INCORRECT_TYPE ? RpcFailure(rpc::kInvalidRequest, QStringLiteral("Requisição JSON-RPC inválida."))
+                                            : RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+    Request r;
+    bool haveVersion = false, haveMethod = false, haveParams = false;
+    for (auto member : obj) {
+        od::field f;
+        if (std::move(member).get(f))
+            throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+        std::string_view key;
+        if (f.unescaped_key().get(key))
+            throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+        od::value v = f.value();
+        if (key == "jsonrpc") {
+            std::string_view ver;
+            if (v.get_string().get(ver) || ver != "2.0")
+                throw RpcFailure(rpc::kInvalidRequest, QStringLiteral("Só JSON-RPC 2.0 é aceito."));
+            haveVersion = true;
+        } else if (key == "id") {
+            od::json_type t;
+            if (v.type().get(t))
+                throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+            if (t == od::json_type::number || t == od::json_type::string || t == od::json_type::null) {
+                std::string_view tok = v.raw_json_token();
+                while (!tok.empty() && (tok.back() == ' ' || tok.back() == '\n' || tok.back() == '\r' || tok.back() == '\t'))
+                    tok.remove_suffix(1);
+                r.id.assign(tok);
+                idOut = r.id;
+            } else {
+                throw RpcFailure(rpc::kInvalidRequest, QStringLiteral("'id' inválido."));
+            }
+        } else if (key == "method") {
+            std::string_view m;
+            if (v.get_string().get(m))
+                throw RpcFailure(rpc::kInvalidRequest, QStringLiteral("'method' deve ser texto."));
+            r.method = sv(m);
+            haveMethod = true;
+        } else if (key == "params") {
+            od::array arr;
+            if (v.get_array().get(arr))
+                throw RpcFailure(rpc::kInvalidRequest, QStringLiteral("'params' deve ser uma lista."));
+            for (auto item : arr) {
+                od::value pv;
+                if (std::move(item).get(pv))
+                    throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+                Param p;
+                od::json_type t;
+                if (pv.type().get(t))
+                    throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+                switch (t) {
+                case od::json_type::string: {
+                    std::string_view s;
+                    if (pv.get_string().get(s))
+                        throw RpcFailure(rpc::kParseError, QStringLiteral("Texto inválido nos parâmetros."));
+                    p.kind = Param::Kind::String;
+                    p.text = sv(s);
+                    break;
+                }
+                case od::json_type::number: {
+                    double d;
+                    if (pv.get_double().get(d) || !std::isfinite(d))
+                        throw RpcFailure(rpc::kInvalidParams, QStringLiteral("Número inválido nos parâmetros."));
+                    p.kind = Param::Kind::Number;
+                    p.number = d;
+                    break;
+                }
+                case od::json_type::boolean:
+                    if (pv.get_bool().get(p.flag))
+                        throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+                    p.kind = Param::Kind::Bool;
+                    break;
+                case od::json_type::null: {
+                    bool isNull = false;
+                    if (pv.is_null().get(isNull) || !isNull)
+                        throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+                    p.kind = Param::Kind::Null;
+                    break;
+                }
+                case od::json_type::object: {
+                    od::object o;
+                    std::string_view raw;
+                    if (pv.get_object().get(o) || o.raw_json().get(raw))
+                        throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+                    p.kind = Param::Kind::Object;
+                    p.raw.assign(raw);
+                    break;
+                }
+                case od::json_type::array: {
+                    od::array a;
+                    std::string_view raw;
+                    if (pv.get_array().get(a) || a.raw_json().get(raw))
+                        throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+                    p.kind = Param::Kind::Array;
+                    p.raw.assign(raw);
+                    break;
+                }
+                }
+                r.params.push_back(std::move(p));
+            }
+            haveParams = true;
+        }
+    }
+    const char* loc = nullptr;
+    if (doc.current_location().get(loc) == simdjson::SUCCESS)
+        throw RpcFailure(rpc::kParseError, QStringLiteral("Conteúdo após o fim da requisição."));
+    if (!haveVersion || !haveMethod)
+        throw RpcFailure(rpc::kInvalidRequest, QStringLiteral("Requisição JSON-RPC inválida."));
+    if (!haveParams)
+        throw RpcFailure(rpc::kInvalidRequest, QStringLiteral("'params' deve ser uma lista."));
+    return r;
+}
+
+std::string resultEnvelope(const std::string& id, std::string_view resultJson)
+{
+    std::string out;
+    out.reserve(resultJson.size() + id.size() + 40);
+    out.append("{\"jsonrpc\":\"2.0\",\"id\":");
+    out.append(id);
+    out.append(",\"result\":");
+    out.append(resultJson);
+    out.push_back('}');
+    return out;
+}
+
+std::string errorEnvelope(const std::string& id, int code, const QString& message)
+{
+    std::string out = "{\"jsonrpc\":\"2.0\",\"id\":" + id + ",\"error\":{\"code\":" + std::to_string(code)
+        + ",\"message\":";
+    const QByteArray m = message.toUtf8();
+    fw::appendJsonString(out, std::string_view(m.constData(), static_cast<size_t>(m.size())));
+    out.append("}}");
+    return out;
+}
+
+std::vector<QString> splitList(const QString& list, size_t maxElements)
+{
+    std::vector<QString> out;
+    for (QStringView part : QStringView(list).split(QLatin1Char(','))) {
+        qsizetype a = 0, b = part.size();
+        auto trim = [](QChar c) { return c.isSpace() || c == QLatin1Char('\''); };
+        while (a < b && trim(part[a]))
+            ++a;
+        while (b > a && trim(part[b - 1]))
+            --b;
+        if (a == b)
+            continue;
+        const QString el = part.mid(a, b - a).toString();
+        if (el.contains(QChar(0)))
+            throw badParams(QStringLiteral("Lista com caractere inválido."));
+        out.push_back(el);
+        if (out.size() > maxElements)
+            throw badParams(QStringLiteral("Lista com mais de %1 elementos.").arg(maxElements));
+    }
+    return out;
+}
+
+} // namespace srv

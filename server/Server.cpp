@@ -1,0 +1,184 @@
+#include "Server.h"
+
+#include "Methods.h"
+#include "Rpc.h"
+
+#include "core/FwError.h"
+
+#include <httplib.h>
+
+#include <QDateTime>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+
+namespace srv {
+
+namespace {
+std::mutex g_logMutex;
+const char* levelName(LogLevel l)
+{
+    switch (l) {
+    case LogLevel::Error: return "error";
+    case LogLevel::Warn: return "warn";
+    case LogLevel::Info: return "info";
+    case LogLevel::Debug: return "debug";
+    }
+    return "info";
+}
+} // namespace
+
+AppServer::AppServer(ServerOptions options)
+    : m_opt(std::move(options)), m_pool(m_opt.db), m_sessions(m_pool, m_opt.sessionTtl),
+      m_http(std::make_unique<httplib::Server>())
+{
+    m_http->set_tcp_nodelay(true);
+    m_http->set_payload_max_length(m_opt.maxBody);
+    m_http->set_read_timeout(60, 0);
+    m_http->set_write_timeout(60, 0);
+    m_http->set_keep_alive_max_count(100000);
+    m_http->set_keep_alive_timeout(30);
+    routes();
+}
+
+AppServer::~AppServer() = default;
+
+void AppServer::log(LogLevel level, const QString& op, const std::string& method, double ms, const std::string& result)
+{
+    if (level > m_opt.logLevel)
+        return;
+    const std::string when = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString();
+    std::lock_guard lock(g_logMutex);
+    std::fprintf(stderr, "%s %s operator=%s method=%s ms=%.1f result=%s\n", when.c_str(), levelName(level),
+                 op.isEmpty() ? "-" : op.toUtf8().constData(), method.c_str(), ms, result.c_str());
+}
+
+std::string AppServer::handleRpc(const QString& serverName, const std::string& body, const QString& op,
+                                 std::string& method, bool& ok)
+{
+    std::string id = "null";
+    ok = false;
+    try {
+        Request req = parseRequest(body, id);
+        method = req.method.toStdString();
+        if (!knownServer(serverName))
+            throw RpcFailure(rpc::kMethodNotFound, QStringLiteral("Servidor desconhecido: %1.").arg(serverName));
+        const MethodDef* m = findMethod(serverName, req.method);
+        if (!m)
+            throw RpcFailure(rpc::kMethodNotFound, QStringLiteral("Método desconhecido: %1.").arg(req.method));
+        checkSignature(*m, req.params);
+        Db& db = m_pool.get();
+        db.setDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(m_opt.callTimeout));
+        struct Clear {
+            Db& d;
+            ~Clear() { d.clearDeadline(); }
+        } clear{db};
+        CallContext ctx{db, op, req.params};
+        std::string result = m->handler(ctx);
+        ok = true;
+        return resultEnvelope(id, result);
+    } catch (const RpcFailure& f) {
+        return errorEnvelope(id, f.code(), f.message());
+    } catch (const DbError& e) {
+        return errorEnvelope(id, rpc::kFailed, e.text());
+    } catch (const fw::Error& e) {
+        return errorEnvelope(id, rpc::kFailed, e.text());
+    } catch (const std::exception& e) {
+        log(LogLevel::Error, op, method, 0, std::string("internal: ") + e.what());
+        return errorEnvelope(id, rpc::kFailed, QStringLiteral("Erro interno do servidor."));
+    }
+}
+
+void AppServer::routes()
+{
+    m_http->Get("/health", [this](const httplib::Request&, httplib::Response& res) {
+        const bool up = [&] {
+            try {
+                return m_pool.get().ping();
+            } catch (...) {
+                return false;
+            }
+        }();
+        res.status = up ? 200 : 503;
+        res.set_content(up ? R"({"status":"ok"})" : R"({"status":"unavailable"})", "application/json");
+    });
+
+    m_http->Post("/session", [this](const httplib::Request& req, httplib::Response& res) {
+        const auto t0 = std::chrono::steady_clock::now();
+        Sessions::Answer a{500, R"({"error":"Erro interno do servidor."})"};
+        try {
+            a = m_sessions.login(req.body);
+        } catch (const DbError& e) {
+            a = {503, std::string(R"({"error":"Banco de dados indisponível."})")};
+            log(LogLevel::Error, {}, "login", 0, e.text().toStdString());
+        }
+        res.status = a.status;
+        res.set_content(a.body, "application/json");
+        log(LogLevel::Info, {}, "login",
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
+            std::to_string(a.status));
+    });
+
+    m_http->Delete("/session", [this](const httplib::Request& req, httplib::Response& res) {
+        bool done = false;
+        try {
+            done = m_sessions.logout(req.get_header_value("Authorization"));
+        } catch (const DbError&) {
+        }
+        res.status = done ? 204 : 401;
+        if (!done)
+            res.set_content(R"({"error":"Sessão expirada ou inválida."})", "application/json");
+    });
+
+    m_http->Post(R"(/rpc/([A-Za-z0-9_.]+))", [this](const httplib::Request& req, httplib::Response& res) {
+        const auto t0 = std::chrono::steady_clock::now();
+        std::optional<QString> op;
+        try {
+            op = m_sessions.authenticate(req.get_header_value("Authorization"));
+        } catch (const DbError& e) {
+            res.status = 503;
+            res.set_content(R"({"error":"Banco de dados indisponível."})", "application/json");
+            log(LogLevel::Error, {}, "-", 0, e.text().toStdString());
+            return;
+        }
+        if (!op) {
+            res.status = 401;
+            res.set_content(R"({"error":"Sessão expirada ou inválida."})", "application/json");
+            log(LogLevel::Warn, {}, "-", 0, "401");
+            return;
+        }
+        std::string method = "-";
+        bool ok = false;
+        const QString serverName = QString::fromStdString(req.matches[1]);
+        std::string answer = handleRpc(serverName, req.body, *op, method, ok);
+        res.status = 200;
+        res.set_content(std::move(answer), "application/json");
+        log(ok ? LogLevel::Info : LogLevel::Warn, *op, method,
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
+            ok ? "ok" : "error");
+    });
+}
+
+int AppServer::bind()
+{
+    const std::string host = m_opt.host.toStdString();
+    if (m_opt.port == 0)
+        m_port = m_http->bind_to_any_port(host);
+    else
+        m_port = m_http->bind_to_port(host, m_opt.port) ? m_opt.port : -1;
+    if (m_port <= 0)
+        throw DbError(QStringLiteral("Não foi possível escutar em %1:%2.").arg(m_opt.host).arg(m_opt.port));
+    return m_port;
+}
+
+void AppServer::run()
+{
+    m_http->listen_after_bind();
+}
+
+void AppServer::stop()
+{
+    m_http->stop();
+}
+
+} // namespace srv
