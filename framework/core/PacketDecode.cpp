@@ -509,7 +509,49 @@ ChangeSet decodeChangeSet(std::string_view json)
     od::document doc = iterate(p, err);
     od::object obj = err.get(doc.get_object(), QStringLiteral("era esperado um objeto"));
     ChangeSet cs;
-    bool haveFields = false, haveChanges = false;
+    bool haveFields = false, haveChanges = false, changesPending = false;
+    auto readChanges = [&](od::value& v) {
+        auto arr = err.get(v.get_array(), QStringLiteral("'changes'"));
+        size_t i = 0;
+        for (auto item : arr) {
+            const QString where = QStringLiteral("alteração %1").arg(i + 1);
+            auto co = err.get(std::move(item).get_object(), where);
+            ChangeSet::Change ch{ChangeSet::Op::Insert, {}, {}};
+            bool haveOp = false, haveOld = false, haveNew = false;
+            for (auto cm : co) {
+                auto f = err.get(std::move(cm), where);
+                std::string_view k = err.get(f.unescaped_key(), where);
+                od::value cv = f.value();
+                if (k == "op") {
+                    std::string_view op = err.get(cv.get_string(), where + QStringLiteral(", 'op'"));
+                    if (op == "insert")
+                        ch.op = ChangeSet::Op::Insert;
+                    else if (op == "modify")
+                        ch.op = ChangeSet::Op::Modify;
+                    else if (op == "delete")
+                        ch.op = ChangeSet::Op::Delete;
+                    else
+                        err.fail(QStringLiteral("%1: operação desconhecida").arg(where));
+                    haveOp = true;
+                } else if (k == "old") {
+                    ch.oldRow = readChangeRow(cv, cs.fields, i, "old", err);
+                    haveOld = true;
+                } else if (k == "new") {
+                    ch.newRow = readChangeRow(cv, cs.fields, i, "new", err);
+                    haveNew = true;
+                }
+            }
+            if (!haveOp)
+                err.fail(QStringLiteral("%1 sem 'op'").arg(where));
+            const bool needOld = ch.op != ChangeSet::Op::Insert;
+            const bool needNew = ch.op != ChangeSet::Op::Delete;
+            if (needOld != haveOld || needNew != haveNew)
+                err.fail(QStringLiteral("%1: 'old'/'new' não correspondem à operação").arg(where));
+            cs.changes.push_back(std::move(ch));
+            ++i;
+        }
+        haveChanges = true;
+    };
     for (auto member : obj) {
         auto m = err.get(std::move(member), {});
         std::string_view key = err.get(m.unescaped_key(), {});
@@ -520,49 +562,23 @@ ChangeSet decodeChangeSet(std::string_view json)
             cs.fields = readFields(v, err);
             haveFields = true;
         } else if (key == "changes") {
-            if (!haveFields)
-                err.fail(QStringLiteral("'changes' antes de 'fields'"));
-            if (haveChanges)
+            if (haveChanges || changesPending)
                 err.fail(QStringLiteral("'changes' repetido"));
-            haveChanges = true;
-            auto arr = err.get(v.get_array(), QStringLiteral("'changes'"));
-            size_t i = 0;
-            for (auto item : arr) {
-                const QString where = QStringLiteral("alteração %1").arg(i + 1);
-                auto co = err.get(std::move(item).get_object(), where);
-                ChangeSet::Change ch{ChangeSet::Op::Insert, {}, {}};
-                bool haveOp = false, haveOld = false, haveNew = false;
-                for (auto cm : co) {
-                    auto f = err.get(std::move(cm), where);
-                    std::string_view k = err.get(f.unescaped_key(), where);
-                    od::value cv = f.value();
-                    if (k == "op") {
-                        std::string_view op = err.get(cv.get_string(), where + QStringLiteral(", 'op'"));
-                        if (op == "insert")
-                            ch.op = ChangeSet::Op::Insert;
-                        else if (op == "modify")
-                            ch.op = ChangeSet::Op::Modify;
-                        else if (op == "delete")
-                            ch.op = ChangeSet::Op::Delete;
-                        else
-                            err.fail(QStringLiteral("%1: operação desconhecida").arg(where));
-                        haveOp = true;
-                    } else if (k == "old") {
-                        ch.oldRow = readChangeRow(cv, cs.fields, i, "old", err);
-                        haveOld = true;
-                    } else if (k == "new") {
-                        ch.newRow = readChangeRow(cv, cs.fields, i, "new", err);
-                        haveNew = true;
-                    }
-                }
-                if (!haveOp)
-                    err.fail(QStringLiteral("%1 sem 'op'").arg(where));
-                const bool needOld = ch.op != ChangeSet::Op::Insert;
-                const bool needNew = ch.op != ChangeSet::Op::Delete;
-                if (needOld != haveOld || needNew != haveNew)
-                    err.fail(QStringLiteral("%1: 'old'/'new' não correspondem à operação").arg(where));
-                cs.changes.push_back(std::move(ch));
-                ++i;
+            if (haveFields)
+                readChanges(v);
+            else
+                changesPending = true; // read once the fields are known
+        }
+    }
+    if (changesPending && haveFields) {
+        if (auto e = obj.reset().error(); e)
+            err.fail(e, {});
+        for (auto member : obj) {
+            auto m = err.get(std::move(member), {});
+            std::string_view key = err.get(m.unescaped_key(), {});
+            if (key == "changes") {
+                od::value v = m.value();
+                readChanges(v);
             }
         }
     }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/QtPrint.h"
+
 using namespace fw;
 
 namespace {
@@ -171,6 +173,13 @@ TEST(ChangeSetCodec, DecodesWhatARecordSetSends)
     EXPECT_EQ(cs.changes[2].oldRow[0].toString(), "0002");
 }
 
+TEST(ChangeSetCodec, MemberOrderDoesNotMatter)
+{
+    const ChangeSet cs = decodeChangeSet(R"({"changes":[{"new":["x"],"op":"insert"}],"fields":[{"size":2,"type":"string","name":"A"}]})");
+    ASSERT_EQ(cs.changes.size(), 1u);
+    EXPECT_EQ(cs.changes[0].newRow[0].toString(), "x");
+}
+
 TEST(ChangeSetCodec, RefusesMalformedChangeSets)
 {
     const std::string f = R"({"fields":[{"name":"A","type":"string","size":2}],"changes":)";
@@ -182,7 +191,7 @@ TEST(ChangeSetCodec, RefusesMalformedChangeSets)
         {f + R"([{"op":"insert","new":["xyz"]}]})", "máximo 2"},
         {f + R"([{"op":"insert","new":["x","y"]}]})", "mais de 1"},
         {f + R"([{"op":"modify","old":[1],"new":["x"]}]})", "esperado texto"},
-        {R"({"changes":[],"fields":[]})", "antes de 'fields'"},
+        {R"({"changes":[]})", "'fields' ausente"},
         {f + "[", "JSON"},
     };
     for (const auto& [json, mentions] : cases) {

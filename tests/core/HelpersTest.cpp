@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/QtPrint.h"
+
 using namespace fw;
 
 namespace {

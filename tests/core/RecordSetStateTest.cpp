@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "../support/QtPrint.h"
+
 #include <nlohmann/json.hpp>
 
 using namespace fw;

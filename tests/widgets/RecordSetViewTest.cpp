@@ -12,6 +12,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "../support/QtPrint.h"
+
 #include <string>
 
 using namespace fw;

@@ -1,0 +1,140 @@
+// Sessions, the JSON-RPC envelope, its error codes and the limits.
+#include "support/ServerFixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+class Protocol : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { s = new TestServer(200); }
+    static void TearDownTestSuite() { delete s; }
+    static TestServer* s;
+};
+TestServer* Protocol::s = nullptr;
+
+TEST_F(Protocol, HealthAnswersWithoutAToken)
+{
+    auto r = s->client->Get("/health");
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 200);
+    EXPECT_EQ(json::parse(r->body)["status"], "ok");
+}
+
+TEST_F(Protocol, LoginGivesATokenAndLogoutRevokesIt)
+{
+    auto r = s->login(QStringLiteral("GERENTE"), s->password(QStringLiteral("GERENTE")));
+    ASSERT_TRUE(r);
+    ASSERT_EQ(r->status, 200);
+    const auto j = json::parse(r->body);
+    EXPECT_EQ(j["operator"], "GERENTE");
+    EXPECT_GT(j["expires"].get<long long>(), 0);
+    const std::string tok = j["token"];
+    EXPECT_EQ(s->call(tok, "GetToTiComi", {"0001", "0000000001", "001"}).count("result"), 1u);
+    // the stored token is a hash, never the token itself
+    EXPECT_EQ(s->db->scalar(QStringLiteral("SELECT COUNT(*) FROM SESSAO WHERE DSTOKENHASH = ?"), {QString::fromStdString(tok)}).toInt(), 0);
+    httplib::Headers h{{"Authorization", "Bearer " + tok}};
+    auto out = s->client->Delete("/session", h);
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out->status, 204);
+    EXPECT_EQ(s->call(tok, "GetToTiComi", {"0001", "0000000001", "001"}), json({{"http", 401}}));
+}
+
+TEST_F(Protocol, RefusesMissingForgedAndExpiredTokensWithNothingDone)
+{
+    const std::string before = s->checksum(QStringLiteral("COMISITEMPED"));
+    const json line = {{"fields", {{{"name", "CDFILIAL"}, {"type", "string"}, {"size", 4}}}}, {"changes", json::array()}};
+    for (const std::string& tok : {std::string(), std::string(64, 'a'), std::string("not-a-token")})
+        EXPECT_EQ(s->call(tok, "SetVendedor", {line, "ADM", false, "1"}), json({{"http", 401}})) << tok;
+    const std::string tok = s->token(QStringLiteral("ADM"));
+    s->db->exec(QStringLiteral("UPDATE SESSAO SET NREXPIRA = 0"));
+    EXPECT_EQ(s->call(tok, "GetFiltraVend", json::array()), json({{"http", 401}}));
+    EXPECT_EQ(s->checksum(QStringLiteral("COMISITEMPED")), before);
+}
+
+TEST_F(Protocol, WrongPasswordsAreCountedAndTheSixthTryIsRateLimited)
+{
+    for (int i = 0; i < 5; ++i) {
+        auto r = s->login(QStringLiteral("CONSULTA"), QStringLiteral("errada"));
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, 401);
+    }
+    auto r = s->login(QStringLiteral("CONSULTA"), s->password(QStringLiteral("CONSULTA")));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 429);
+    auto unknown = s->login(QStringLiteral("NINGUEM"), QStringLiteral("x"));
+    EXPECT_EQ(unknown->status, 401);
+    auto bad = s->client->Post("/session", "{not json", "application/json");
+    EXPECT_EQ(bad->status, 400);
+}
+
+TEST_F(Protocol, EnvelopeErrorsUseTheirCodes)
+{
+    const std::string tok = s->token();
+    struct Case {
+        std::string body;
+        int code;
+    };
+    const Case cases[] = {
+        {"{bad", -32700},
+        {"", -32700},
+        {"[1,2]", -32600},
+        {R"({"jsonrpc":"1.0","id":1,"method":"GetFiltraVend","params":[]})", -32600},
+        {R"({"jsonrpc":"2.0","id":1,"method":"GetFiltraVend"})", -32600},
+        {R"({"jsonrpc":"2.0","id":1,"method":"GetFiltraVend","params":{}})", -32600},
+        {R"({"jsonrpc":"2.0","id":1,"method":7,"params":[]})", -32600},
+        {R"({"jsonrpc":"2.0","id":1,"method":"getpedido","params":[]})", -32601},
+        {R"({"jsonrpc":"2.0","id":1,"method":"GetItemPedido","params":["0001"]})", -32602},
+        {R"({"jsonrpc":"2.0","id":1,"method":"GetItemPedido","params":["0001",10]})", -32602},
+        {R"({"jsonrpc":"2.0","id":1,"method":"SetBuscaComissao","params":["a","b"]})", -32602},
+        {R"({"jsonrpc":"2.0","id":1,"method":"SetVendedor","params":[{"x":1},"ADM",true,"1"]})", -32602},
+        {R"({"jsonrpc":"2.0","id":1,"method":"GetToTiComi","params":["0001",1e999,"1"]})", -32602},
+    };
+    for (const Case& c : cases) {
+        auto r = s->raw(tok, c.body);
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, 200);
+        const auto j = json::parse(r->body);
+        EXPECT_EQ(j["jsonrpc"], "2.0");
+        EXPECT_EQ(j["error"]["code"], c.code) << c.body << " -> " << r->body;
+    }
+    auto unknownServer = s->call(tok, "GetNota", {"0001", "1"}, "Ped99999.rdmNada");
+    EXPECT_EQ(unknownServer["error"]["code"], -32601);
+    // ids come back as sent
+    auto r = s->raw(tok, R"({"jsonrpc":"2.0","id":"abc","method":"GetFiltraVend","params":[]})");
+    EXPECT_EQ(json::parse(r->body)["id"], "abc");
+}
+
+TEST_F(Protocol, AnOperatorArgumentOtherThanTheSessionsIsRefused)
+{
+    const std::string tok = s->token(QStringLiteral("GERENTE"));
+    auto j = s->call(tok, "getParametros", {"0001", "ADM", "0001"});
+    EXPECT_EQ(j["error"]["code"], -32000);
+    const std::string before = s->checksum(QStringLiteral("PEDIDO"));
+    const json cs = {{"fields", {{{"name", "CDFILIAL"}, {"type", "string"}, {"size", 4}},
+                                 {{"name", "NRPEDIDO"}, {"type", "string"}, {"size", 10}},
+                                 {{"name", "CDVENDEDOR"}, {"type", "string"}, {"size", 4}}}},
+                     {"changes", {{{"op", "modify"}, {"old", {"0001", "0000000001", "0001"}}, {"new", {"0001", "0000000001", "0002"}}}}}};
+    EXPECT_EQ(s->call(tok, "SetPedido", {cs, "ADM"})["error"]["code"], -32000);
+    EXPECT_EQ(s->checksum(QStringLiteral("PEDIDO")), before);
+}
+
+TEST_F(Protocol, OversizeBodiesGet413)
+{
+    const std::string tok = s->token();
+    const std::string big(17u * 1024u * 1024u, ' ');
+    auto r = s->raw(tok, big);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->status, 413);
+}
+
+TEST_F(Protocol, KeepAliveServesManyCallsOnOneConnection)
+{
+    const std::string tok = s->token();
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(s->call(tok, "GetToTiComi", {"0001", "0000000002", "001"})["result"]["fields"][0]["name"], "VRTOTALPERC");
+}
+
+} // namespace
