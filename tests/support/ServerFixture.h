@@ -7,6 +7,7 @@
 #include "Generator.h"
 #include "Server.h"
 
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <httplib.h>
 #include <nlohmann/json.hpp>
