@@ -240,6 +240,8 @@ sqlite3_stmt* Db::nativeStatement(const QString& sql)
 void Db::packet(const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields,
                 std::string& out)
 {
+    m_lastSql = sql;
+    m_lastParams = params;
     if (m_sqlite) {
         nativePacket(sql, params, fields, out);
         return;

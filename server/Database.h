@@ -82,6 +82,9 @@ public:
 
     bool ping();
     sqlite3* sqliteHandle() const { return m_sqlite; }
+    // The text of the last packet query (benchmarks compare with it).
+    const QString& lastPacketSql() const { return m_lastSql; }
+    const QVariantList& lastPacketParams() const { return m_lastParams; }
 
 private:
     void nativePacket(const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields,
@@ -95,6 +98,8 @@ private:
     sqlite3* m_sqlite = nullptr;
     std::unordered_map<std::string, sqlite3_stmt*> m_stmts;
     bool m_inTx = false;
+    QString m_lastSql;
+    QVariantList m_lastParams;
     std::chrono::steady_clock::time_point m_deadline{};
 };
 

@@ -36,6 +36,7 @@ public:
     void run();  // serves until stop()
     void stop();
     int port() const { return m_port; }
+    DbPool& pool() { return m_pool; }
 
     // Handles one JSON-RPC body as the route does (for tests and benchmarks).
     std::string handleRpc(const QString& serverName, const std::string& body, const QString& op, std::string& method,
