@@ -166,22 +166,36 @@ int Db::exec(const QString& sql, const QVariantList& params)
 
 void Db::execScript(const QString& script)
 {
+    // Statements end with ";" at a line end; PSQL blocks, which hold ";"
+    // inside, end with a line holding only "^".
     QString stmt;
+    auto run = [&] {
+        stmt = stmt.trimmed();
+        if (stmt.endsWith(QLatin1Char(';')))
+            stmt.chop(1);
+        if (!stmt.isEmpty()) {
+            QSqlQuery q(m_db);
+            if (!q.exec(stmt))
+                fail(QStringLiteral("Falha ao criar o esquema"),
+                     q.lastError().databaseText() + QStringLiteral(" em: ") + stmt.left(60));
+        }
+        stmt.clear();
+    };
     for (const QString& line : script.split(QLatin1Char('\n'))) {
         const QString t = line.trimmed();
         if (t.startsWith(QLatin1String("--")) && stmt.trimmed().isEmpty())
             continue;
-        stmt += line + QLatin1Char('\n');
-        if (t.endsWith(QLatin1Char(';')) && !stmt.contains(QLatin1String("SET TERM"))) {
-            stmt = stmt.trimmed();
-            stmt.chop(1);
-            QSqlQuery q(m_db);
-            if (!q.exec(stmt))
-                fail(QStringLiteral("Falha ao criar o esquema"), q.lastError().databaseText() + QStringLiteral(" em: ")
-                                                                        + stmt.left(60));
-            stmt.clear();
+        if (t == QLatin1String("^")) {
+            run();
+            continue;
         }
+        stmt += line + QLatin1Char('\n');
+        const bool block = stmt.trimmed().startsWith(QLatin1String("CREATE OR ALTER PROCEDURE"))
+            || stmt.trimmed().startsWith(QLatin1String("CREATE OR ALTER FUNCTION"));
+        if (!block && t.endsWith(QLatin1Char(';')))
+            run();
     }
+    run();
 }
 
 void Db::begin()

@@ -8,11 +8,14 @@ using namespace testsupport;
 
 namespace {
 
-TEST(ClientSql, DefaultDialectTextsRunOnSqlite)
+TEST(ClientSql, TheDialectsTextsRunUnchanged)
 {
     TestServer s(50);
     srv::Db& db = *s.db;
-    const QString filial = QStringLiteral("SELECT\nCDFILIAL,\nNMFILIAL\nFROM\nFILIAL\nWHERE\nCDFILIAL = NVL(?, CDFILIAL)\nORDER BY\nCDFILIAL");
+    // the default text on SQLite, the InterBase one on Firebird
+    const QString filial = s.firebird()
+        ? QStringLiteral("SELECT\nCDFILIAL,\nNMFILIAL\nFROM\nFILIAL,PARAM(?) P_CDFILIAL\nWHERE\nCDFILIAL = NVLSTR(P_CDFILIAL.PARAM, CDFILIAL)\nORDER BY\nCDFILIAL")
+        : QStringLiteral("SELECT\nCDFILIAL,\nNMFILIAL\nFROM\nFILIAL\nWHERE\nCDFILIAL = NVL(?, CDFILIAL)\nORDER BY\nCDFILIAL");
     EXPECT_EQ(db.rows(filial, {QVariant(QMetaType(QMetaType::QString))}).size(), 3u); // null lists every branch
     const auto one = db.rows(filial, {QStringLiteral("0002")});
     ASSERT_EQ(one.size(), 1u);
@@ -36,6 +39,13 @@ TEST(ClientSql, DefaultDialectTextsRunOnSqlite)
 
     EXPECT_EQ(db.rows(QStringLiteral("SELECT\n   CDARVPROD,\n   NMPRODUTO\nFROM\n   PRODUTO\nORDER BY\n   CDARVPROD")).size(), 300u);
 
+    const QString municipiosIb = QStringLiteral(
+        "SELECT\n   DISTINCT M.CDMUNICIPIO, M.NMMUNICIPIO,\n   P.NMPAIS, M.SGESTADO,\n"
+        "   (M.CDPAIS || M.SGESTADO || M.CDMUNICIPIO) AS CONCATENADOS\nFROM\n   MUNICIPIO M, ENDECLIE E, PAIS P,\n"
+        "   PARAM(:P_CDCLIENTE) P_CDCLIENTE, PARAM(:P_TCDCLIENTE)P_TCDCLIENTE\nWHERE\n"
+        "   (E.CDPAIS      = M.CDPAIS     ) AND\n   (E.SGESTADO    = M.SGESTADO   ) AND\n"
+        "   (E.CDMUNICIPIO = M.CDMUNICIPIO) AND\n   ((INSTR(P_CDCLIENTE.PARAM,E.CDCLIENTE) <> 0) OR (P_TCDCLIENTE.PARAM = 'T')) AND\n"
+        "   (P.CDPAIS      = M.CDPAIS     )\nORDER BY\n   M.NMMUNICIPIO");
     const QString municipios = QStringLiteral(
         "SELECT\n   DISTINCT M.CDMUNICIPIO, M.NMMUNICIPIO,\n   P.NMPAIS, M.SGESTADO,\n"
         "   (M.CDPAIS||M.SGESTADO||M.CDMUNICIPIO) AS CONCATENADOS\nFROM\n   MUNICIPIO M, ENDECLIE E, PAIS P\nWHERE\n"
@@ -43,7 +53,7 @@ TEST(ClientSql, DefaultDialectTextsRunOnSqlite)
         "   (E.CDMUNICIPIO = M.CDMUNICIPIO) AND\n   ((INSTR(:P_CDCLIENTE,E.CDCLIENTE) <> 0) OR (:P_TCDCLIENTE = 'T')) AND\n"
         "   (P.CDPAIS      = M.CDPAIS     )\nORDER BY\n   M.NMMUNICIPIO");
     QSqlQuery q(db.qdb());
-    ASSERT_TRUE(q.prepare(municipios));
+    ASSERT_TRUE(q.prepare(s.firebird() ? municipiosIb : municipios));
     q.bindValue(QStringLiteral(":P_CDCLIENTE"), QStringLiteral("CLI00001,CLI00002"));
     q.bindValue(QStringLiteral(":P_TCDCLIENTE"), QString());
     ASSERT_TRUE(q.exec());

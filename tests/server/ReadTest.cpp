@@ -141,7 +141,7 @@ TEST_F(Reads, EachOrderCriterionSelectsExactlyItsOrders)
     list.numbers = " '0000000005' ,0000000009,,0000000003";
     EXPECT_EQ(orders(list), (std::vector<std::string>{"0000000003", "0000000005", "0000000009"}));
 
-    const QString vend = firstValue(QStringLiteral("SELECT CDVENDEDOR FROM COMISITEMPED WHERE CDFILIAL = '0001' ORDER BY NRPEDIDO DESC LIMIT 1"));
+    const QString vend = firstValue(QStringLiteral("SELECT CDVENDEDOR FROM COMISITEMPED WHERE CDFILIAL = '0001' ORDER BY NRPEDIDO DESC"));
     OrderFilter bySalesman;
     bySalesman.allSalesmen = "";
     bySalesman.salesmen = vend.toStdString();
@@ -151,14 +151,14 @@ TEST_F(Reads, EachOrderCriterionSelectsExactlyItsOrders)
 
     OrderFilter byCustomer;
     byCustomer.allCustomers = "";
-    const QString c1 = firstValue(QStringLiteral("SELECT CDCLIENTE FROM PEDIDO WHERE CDFILIAL = '0001' LIMIT 1"));
-    const QString c2 = firstValue(QStringLiteral("SELECT CDCLIENTE FROM PEDIDO WHERE CDFILIAL = '0001' ORDER BY NRPEDIDO DESC LIMIT 1"));
+    const QString c1 = firstValue(QStringLiteral("SELECT CDCLIENTE FROM PEDIDO WHERE CDFILIAL = '0001'"));
+    const QString c2 = firstValue(QStringLiteral("SELECT CDCLIENTE FROM PEDIDO WHERE CDFILIAL = '0001' ORDER BY NRPEDIDO DESC"));
     byCustomer.customers = (c1 + "," + c2).toStdString();
     EXPECT_EQ(orders(byCustomer), expected(QStringLiteral("P.CDCLIENTE IN (?, ?)"), {c1, c2}));
 
     OrderFilter byProduct;
     byProduct.allProducts = "";
-    const QString arv = firstValue(QStringLiteral("SELECT PR.CDARVPROD FROM ITEMPEDIDO I JOIN PRODUTO PR ON PR.CDPRODUTO = I.CDPRODUTO WHERE I.CDFILIAL = '0001' LIMIT 1"));
+    const QString arv = firstValue(QStringLiteral("SELECT PR.CDARVPROD FROM ITEMPEDIDO I JOIN PRODUTO PR ON PR.CDPRODUTO = I.CDPRODUTO WHERE I.CDFILIAL = '0001'"));
     byProduct.products = arv.toStdString();
     EXPECT_EQ(orders(byProduct), expected(QStringLiteral("EXISTS (SELECT 1 FROM ITEMPEDIDO I JOIN PRODUTO PR ON PR.CDPRODUTO = I.CDPRODUTO "
                                                         "WHERE I.CDFILIAL = P.CDFILIAL AND I.NRPEDIDO = P.NRPEDIDO AND PR.CDARVPROD = ?)"),
@@ -193,7 +193,7 @@ TEST_F(Reads, EachOrderCriterionSelectsExactlyItsOrders)
     EXPECT_EQ(orders(delivery), expected(QStringLiteral("P.DTENTPED >= ? AND P.DTENTPED < ?"), {today + 3, today + 4}));
 
     const QString mun = firstValue(QStringLiteral("SELECT E.CDPAIS || E.SGESTADO || E.CDMUNICIPIO FROM PEDIDO P JOIN ENDECLIE E ON "
-                                                  "E.CDCLIENTE = P.CDCLIENTE AND E.IDTPENDECLIE = 'P' WHERE P.CDFILIAL = '0001' LIMIT 1"));
+                                                  "E.CDCLIENTE = P.CDCLIENTE AND E.IDTPENDECLIE = 'P' WHERE P.CDFILIAL = '0001'"));
     OrderFilter byMun;
     byMun.allMunicipalities = "";
     byMun.municipalities = mun.toStdString();
@@ -209,7 +209,7 @@ TEST_F(Reads, EachOrderCriterionSelectsExactlyItsOrders)
     own.ownOperator = "VEND01";
     EXPECT_EQ(orders(own), expected(QStringLiteral("P.CDVENDEDOR = '0001'")));
 
-    const QString oc = firstValue(QStringLiteral("SELECT NRORDEMCOMPRA FROM PEDIDO WHERE CDFILIAL = '0001' AND NRORDEMCOMPRA NOT LIKE 'OC%' LIMIT 1"));
+    const QString oc = firstValue(QStringLiteral("SELECT NRORDEMCOMPRA FROM PEDIDO WHERE CDFILIAL = '0001' AND NRORDEMCOMPRA NOT LIKE 'OC%'"));
     ASSERT_FALSE(oc.isEmpty());
     OrderFilter purchase;
     purchase.purchaseOrder = ("000" + oc).toStdString(); // compared as Ajusta normalises both sides

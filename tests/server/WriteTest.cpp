@@ -45,9 +45,10 @@ protected:
                                                   "I.CDFILIAL = ? AND I.IDSITITEMPED IN ('1','2','3') AND NOT EXISTS (SELECT 1 FROM "
                                                   "CONTAPAGA C WHERE C.CDFILIAL = I.CDFILIAL AND C.NRPEDIDO = I.NRPEDIDO) AND "
                                                   "(SELECT COUNT(*) FROM ITEMPEDIDO J WHERE J.CDFILIAL = I.CDFILIAL AND J.NRPEDIDO = I.NRPEDIDO) > 2 "
-                                                  "ORDER BY I.NRPEDIDO, I.NRITEMPED LIMIT 1 OFFSET ?"),
-                                   {branch, skip});
-        return {r.at(0)[0].toString(), r.at(0)[1].toString(), r.at(0)[2].toString()};
+                                                  "ORDER BY I.NRPEDIDO, I.NRITEMPED"),
+                                   {branch});
+        const auto& row = r.at(static_cast<size_t>(skip));
+        return {row[0].toString(), row[1].toString(), row[2].toString()};
     }
     json line(const Item& it, const QString& vend, const json& pct)
     {
