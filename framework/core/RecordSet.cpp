@@ -760,15 +760,20 @@ size_t RecordSet::memoryBytes() const
     return n;
 }
 
-std::string RecordSet::toPacket() const
+void RecordSet::dataFields(std::vector<int>& idx, std::vector<FieldDef>& defs) const
 {
-    std::vector<int> idx;
-    std::vector<FieldDef> defs;
     for (const auto& f : m_fields)
         if (!f->calculated()) {
             idx.push_back(f->index());
             defs.push_back(f->def());
         }
+}
+
+std::string RecordSet::toPacket() const
+{
+    std::vector<int> idx;
+    std::vector<FieldDef> defs;
+    dataFields(idx, defs);
     std::string out;
     PacketWriter w(out);
     w.begin(defs);

@@ -250,6 +250,9 @@ private:
     void fire(const Event& e) { if (e) e(*this); }
     void setState(DataSetState s);
     void scrollTo(int row, bool always);
+    void startInsert(bool atEnd);
+    // The fields that travel: every one but the calculated.
+    void dataFields(std::vector<int>& idx, std::vector<FieldDef>& defs) const;
     void afterLoad();
     void validateTable(const Table& table) const;
     void adoptTable(Table&& table);

@@ -155,40 +155,24 @@ void RecordSet::checkBrowseMode()
 void RecordSet::insert()
 {
     requireActive("Insert");
-    checkBrowseMode();
-    fire(beforeInsert);
-    fire(beforeScroll);
-    const int pos = m_cur < 0 ? 0 : m_cur;
-    const uint32_t phys = newPhysicalRow();
-    notify([pos](RecordSetObserver* o) { o->rsBeginInsertRows(pos, pos); });
-    m_order.insert(m_order.begin() + pos, phys);
-    m_cur = pos;
-    m_buf.assign(m_fields.size(), QVariant());
-    m_bufModified = false;
-    m_bof = m_eof = false;
-    notify([](RecordSetObserver* o) { o->rsEndInsertRows(); });
-    setState(DataSetState::Insert);
-    try {
-        fire(onNewRecord);
-        calcBuffer();
-    } catch (...) {
-        cancel();
-        throw;
-    }
-    fire(afterInsert);
-    fire(afterScroll);
+    startInsert(false);
 }
 
 void RecordSet::append()
 {
     requireActive("Append");
+    startInsert(true);
+}
+
+void RecordSet::startInsert(bool atEnd)
+{
     checkBrowseMode();
     fire(beforeInsert);
     fire(beforeScroll);
-    const int pos = recordCount();
+    const int pos = atEnd ? recordCount() : (m_cur < 0 ? 0 : m_cur);
     const uint32_t phys = newPhysicalRow();
     notify([pos](RecordSetObserver* o) { o->rsBeginInsertRows(pos, pos); });
-    m_order.push_back(phys);
+    m_order.insert(m_order.begin() + pos, phys);
     m_cur = pos;
     m_buf.assign(m_fields.size(), QVariant());
     m_bufModified = false;
@@ -334,11 +318,7 @@ std::string RecordSet::delta() const
 {
     std::vector<int> idx;
     std::vector<FieldDef> defs;
-    for (const auto& f : m_fields)
-        if (!f->calculated()) {
-            idx.push_back(f->index());
-            defs.push_back(f->def());
-        }
+    dataFields(idx, defs);
     ChangeSetWriter w;
     w.begin(defs);
     auto rowOf = [&](auto&& get) {
