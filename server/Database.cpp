@@ -136,10 +136,19 @@ std::vector<Row> Db::rows(const QString& sql, const QVariantList& params)
         fail(QStringLiteral("Falha ao consultar o banco de dados"), q.lastError().databaseText());
     std::vector<Row> out;
     const int n = q.record().count();
+    const bool padded = m_url.dialect == Dialect::Firebird; // CHAR columns come back blank-padded
     while (q.next()) {
         Row r(static_cast<size_t>(n));
-        for (int i = 0; i < n; ++i)
-            r[static_cast<size_t>(i)] = q.value(i);
+        for (int i = 0; i < n; ++i) {
+            QVariant v = q.value(i);
+            if (padded && v.typeId() == QMetaType::QString && !v.isNull()) {
+                QString t = v.toString();
+                while (t.endsWith(QLatin1Char(' ')))
+                    t.chop(1);
+                v = t;
+            }
+            r[static_cast<size_t>(i)] = std::move(v);
+        }
         out.push_back(std::move(r));
     }
     return out;
