@@ -11,6 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   fonts-dejavu-core
+  firebird3.0-server
 )
 
 missing=()
@@ -29,5 +30,11 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# Firebird installs enabled, with a SYSDBA password of our choosing; the
+# package keeps it in /etc/firebird/3.0/SYSDBA.password.
+printf '%s\n' \
+  "firebird3.0-server shared/firebird/enabled boolean true" \
+  "firebird3.0-server shared/firebird/sysdba_password/first_install password pedfb" \
+  "firebird3.0-server shared/firebird/sysdba_password/new_password password pedfb" | $SUDO debconf-set-selections
 $SUDO apt-get update -q
 $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
