@@ -118,22 +118,31 @@ void Db::fail(const QString& what, const QString& detail)
 }
 
 namespace {
-void bindAll(QSqlQuery& q, const QVariantList& params)
+// Fixed-width CHAR columns of Firebird come back blank-padded.
+QString unpadded(QString s)
 {
-    for (const QVariant& v : params)
-        q.addBindValue(v);
+    while (s.endsWith(QLatin1Char(' ')))
+        s.chop(1);
+    return s;
 }
 } // namespace
 
-std::vector<Row> Db::rows(const QString& sql, const QVariantList& params)
+QSqlQuery Db::run(const QString& sql, const QVariantList& params, const QString& failure)
 {
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        fail(QStringLiteral("Falha ao preparar consulta"), q.lastError().databaseText());
-    bindAll(q, params);
+        fail(QStringLiteral("Falha ao preparar comando"), q.lastError().databaseText());
+    for (const QVariant& v : params)
+        q.addBindValue(v);
     if (!q.exec())
-        fail(QStringLiteral("Falha ao consultar o banco de dados"), q.lastError().databaseText());
+        fail(failure, q.lastError().databaseText());
+    return q;
+}
+
+std::vector<Row> Db::rows(const QString& sql, const QVariantList& params)
+{
+    QSqlQuery q = run(sql, params, QStringLiteral("Falha ao consultar o banco de dados"));
     std::vector<Row> out;
     const int n = q.record().count();
     const bool padded = m_url.dialect == Dialect::Firebird; // CHAR columns come back blank-padded
@@ -141,12 +150,8 @@ std::vector<Row> Db::rows(const QString& sql, const QVariantList& params)
         Row r(static_cast<size_t>(n));
         for (int i = 0; i < n; ++i) {
             QVariant v = q.value(i);
-            if (padded && v.typeId() == QMetaType::QString && !v.isNull()) {
-                QString t = v.toString();
-                while (t.endsWith(QLatin1Char(' ')))
-                    t.chop(1);
-                v = t;
-            }
+            if (padded && v.typeId() == QMetaType::QString && !v.isNull())
+                v = unpadded(v.toString());
             r[static_cast<size_t>(i)] = std::move(v);
         }
         out.push_back(std::move(r));
@@ -164,13 +169,7 @@ QVariant Db::scalar(const QString& sql, const QVariantList& params)
 
 int Db::exec(const QString& sql, const QVariantList& params)
 {
-    QSqlQuery q(m_db);
-    if (!q.prepare(sql))
-        fail(QStringLiteral("Falha ao preparar comando"), q.lastError().databaseText());
-    bindAll(q, params);
-    if (!q.exec())
-        fail(QStringLiteral("Falha ao gravar no banco de dados"), q.lastError().databaseText());
-    return q.numRowsAffected();
+    return run(sql, params, QStringLiteral("Falha ao gravar no banco de dados")).numRowsAffected();
 }
 
 void Db::execScript(const QString& script)
@@ -269,13 +268,7 @@ void Db::packet(const QString& sql, const QVariantList& params, const std::vecto
         nativePacket(sql, params, fields, out);
         return;
     }
-    QSqlQuery q(m_db);
-    q.setForwardOnly(true);
-    if (!q.prepare(sql))
-        fail(QStringLiteral("Falha ao preparar consulta"), q.lastError().databaseText());
-    bindAll(q, params);
-    if (!q.exec())
-        fail(QStringLiteral("Falha ao consultar o banco de dados"), q.lastError().databaseText());
+    QSqlQuery q = run(sql, params, QStringLiteral("Falha ao consultar o banco de dados"));
     fw::PacketWriter w(out);
     w.begin(fields);
     while (q.next()) {
@@ -283,11 +276,7 @@ void Db::packet(const QString& sql, const QVariantList& params, const std::vecto
         for (size_t i = 0; i < fields.size(); ++i) {
             const QVariant v = q.value(static_cast<int>(i));
             if (fields[i].type == fw::FieldType::String && !v.isNull()) {
-                // fixed-width CHAR columns come back padded
-                QString s = v.toString();
-                while (s.endsWith(QLatin1Char(' ')))
-                    s.chop(1);
-                w.addString(s);
+                w.addString(unpadded(v.toString()));
             } else {
                 w.addVariant(v, fields[i].type);
             }

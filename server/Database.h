@@ -3,6 +3,7 @@
 #include "core/RecordSet.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 #include <chrono>
@@ -87,6 +88,8 @@ public:
     const QVariantList& lastPacketParams() const { return m_lastParams; }
 
 private:
+    // Prepares, binds and runs; a failure names what failed.
+    QSqlQuery run(const QString& sql, const QVariantList& params, const QString& failure);
     void nativePacket(const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields,
                       std::string& out);
     sqlite3_stmt* nativeStatement(const QString& sql);

@@ -291,13 +291,11 @@ private:
     bool m_bof = true;
     DataSetState m_state = DataSetState::Inactive;
     std::vector<QVariant> m_buf; // edit buffer of the current record
-    bool m_bufModified = false;
     std::vector<LogEntry> m_log;
     std::unordered_map<uint32_t, size_t> m_logIndex;
     QString m_indexFields;
     std::vector<int> m_indexCols;
     int m_disableCount = 0;
-    bool m_resetPending = false;
     mutable int m_ctxRow = -2; // -2: current record; >=0: a visible row
     mutable int m_calcPhys = -1; // physical row being calculated
     std::vector<RecordSetObserver*> m_observers;

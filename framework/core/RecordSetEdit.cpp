@@ -69,7 +69,6 @@ void RecordSet::writeCell(int field, const QVariant& v)
     if (!editingCurrent() || (m_ctxRow >= 0 && m_ctxRow != m_cur))
         throw Error(QStringLiteral("%1: o registro não está em edição ou inclusão.").arg(m_name));
     m_buf[f] = v;
-    m_bufModified = true;
     calcBuffer();
     const int row = m_cur;
     notify([row](RecordSetObserver* o) { o->rsRowChanged(row); });
@@ -175,7 +174,6 @@ void RecordSet::startInsert(bool atEnd)
     m_order.insert(m_order.begin() + pos, phys);
     m_cur = pos;
     m_buf.assign(m_fields.size(), QVariant());
-    m_bufModified = false;
     m_bof = m_eof = false;
     notify([](RecordSetObserver* o) { o->rsEndInsertRows(); });
     setState(DataSetState::Insert);
@@ -201,7 +199,6 @@ void RecordSet::edit()
     }
     fire(beforeEdit);
     m_buf = rowValues(physAt(m_cur));
-    m_bufModified = false;
     setState(DataSetState::Edit);
     fire(afterEdit);
 }

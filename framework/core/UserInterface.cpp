@@ -1,1 +1,0 @@
-#include "UserInterface.h"
