@@ -7,8 +7,13 @@ folder=/var/lib/firebird/ped-tests
 pidfile=/tmp/ped-firebird.started
 if [ "${1:-}" = stop ]; then
   if [ -f "$pidfile" ]; then
-    pkill -f /usr/sbin/fbguard || true
-    pkill -x firebird || true
+    # the guard first, or it starts the server again
+    for _ in $(seq 1 20); do
+      pkill -f /usr/sbin/fbguard || true
+      pkill -x firebird || true
+      pgrep -f /usr/sbin/fbguard > /dev/null || pgrep -x firebird > /dev/null || break
+      sleep 0.5
+    done
     rm -f "$pidfile"
   fi
   exit 0
