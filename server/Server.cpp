@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 namespace srv {
 
@@ -173,11 +174,21 @@ int AppServer::bind()
 
 void AppServer::run()
 {
-    m_http->listen_after_bind();
+    m_started = true;
+    if (!m_stopping)
+        m_http->listen_after_bind();
+    m_finished = true;
 }
 
 void AppServer::stop()
 {
+    // A stop that comes before the listener runs would be lost: wait for it
+    // to run (or for run() to have given up).
+    m_stopping = true;
+    if (!m_started)
+        return; // run() will see the flag and not listen
+    while (!m_http->is_running() && !m_finished)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     m_http->stop();
 }
 

@@ -51,6 +51,9 @@ private:
     Sessions m_sessions;
     std::unique_ptr<httplib::Server> m_http;
     int m_port = 0;
+    std::atomic<bool> m_started{false};
+    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_finished{false};
 };
 
 } // namespace srv
