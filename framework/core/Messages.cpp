@@ -60,6 +60,8 @@ const TMessages& TMessages::baseCatalogue()
             QStringLiteral("Canc|Deseja cancelar as alterações?"),
             QStringLiteral("Excluir|Confirma a exclusão do registro?"),
             QStringLiteral("Sem_Registro|Não há registros para imprimir."),
+            QStringLiteral("Opc_Salvas|Opções salvas."),
+            QStringLiteral("Opc_Vazias|Não há opções salvas para esta tela."),
         },
         nullptr);
     return base;

@@ -27,6 +27,8 @@ public:
     double toNumber() const;     // throws when not a number
     size_t size() const;         // elements of an array
     Payload at(size_t i) const;  // throws when out of range
+    // A view of part of this payload's text (same buffer).
+    Payload slice(size_t offset, size_t length) const;
 
     // Internal: the padded buffer behind the view.
     const char* data() const;

@@ -317,6 +317,17 @@ size_t Payload::size() const
     return n;
 }
 
+Payload Payload::slice(size_t offset, size_t length) const
+{
+    if (offset > m_len || length > m_len - offset)
+        throw Error(QStringLiteral("Resposta do servidor inválida."));
+    Payload p;
+    p.m_buf = m_buf;
+    p.m_off = m_off + offset;
+    p.m_len = length;
+    return p;
+}
+
 Payload Payload::at(size_t index) const
 {
     PacketError err(QStringLiteral("resposta"));

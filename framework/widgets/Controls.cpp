@@ -1,0 +1,149 @@
+#include "Controls.h"
+
+#include "Events.h"
+#include "core/Consiste.h"
+#include "core/Context.h"
+#include "core/DateUtil.h"
+#include "core/FormatUtil.h"
+#include "core/FwError.h"
+#include "core/Services.h"
+
+#include <QKeyEvent>
+#include <QRegularExpressionValidator>
+
+namespace fw {
+
+TDateEditPlus::TDateEditPlus(QWidget* parent, const QString& name) : QLineEdit(parent)
+{
+    setObjectName(name);
+    setInputMask(QStringLiteral("99/99/9999; "));
+    setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
+}
+
+bool TDateEditPlus::isBlank() const
+{
+    return EmptyString(text());
+}
+
+bool TDateEditPlus::IsDateValid() const
+{
+    return !isBlank() && date::parseDate(displayText()).has_value();
+}
+
+double TDateEditPlus::GetDate() const
+{
+    if (isBlank())
+        return date::kNoDate;
+    return date::parseDate(displayText()).value_or(date::kNoDate);
+}
+
+void TDateEditPlus::SetDate(double days)
+{
+    setText(days == date::kNoDate ? QString() : date::formatDate(days));
+}
+
+TNumberEdit::TNumberEdit(QWidget* parent, const QString& name) : QLineEdit(parent)
+{
+    setObjectName(name);
+    setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9.]*(,[0-9]*)?")), this));
+}
+
+double TNumberEdit::GetNumber() const
+{
+    if (text().trimmed().isEmpty())
+        return 0;
+    const auto v = fmt::parseNumber(text());
+    if (!v)
+        throw Error(QStringLiteral("'%1' não é um número válido.").arg(text()));
+    return *v;
+}
+
+void TNumberEdit::SetNumber(double v)
+{
+    QString pic = QStringLiteral("#,##0");
+    if (decimals > 0)
+        pic += QLatin1Char('.') + QString(decimals, QLatin1Char('0'));
+    setText(fmt::formatFloat(pic, v));
+}
+
+TButtonFlat::TButtonFlat(QWidget* parent, const QString& name) : QToolButton(parent)
+{
+    setObjectName(name);
+    setAutoRaise(true);
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+void TButtonFlat::SetDown(bool down)
+{
+    if (down && GroupIndex != 0 && parentWidget()) {
+        for (auto* other : parentWidget()->findChildren<TButtonFlat*>(Qt::FindDirectChildrenOnly))
+            if (other != this && other->GroupIndex == GroupIndex)
+                other->setChecked(false);
+    }
+    setCheckable(down || isCheckable());
+    setChecked(down);
+}
+
+void TButtonFlat::nextCheckState()
+{
+    if (GroupIndex == 0) {
+        QToolButton::nextCheckState();
+        return;
+    }
+    // In a group a click puts the button down; only AllowAllUp releases it.
+    if (isChecked()) {
+        if (AllowAllUp)
+            setChecked(false);
+        return;
+    }
+    SetDown(true);
+}
+
+TBtnPesquisa::TBtnPesquisa(QWidget* parent, const QString& name) : QToolButton(parent)
+{
+    setObjectName(name);
+    setText(QStringLiteral("…"));
+    setToolTip(QStringLiteral("Pesquisar (F9)"));
+    setFocusPolicy(Qt::TabFocus);
+    connect(this, &QToolButton::clicked, this, [this] { guarded([this] { execute(); }); });
+}
+
+void TBtnPesquisa::setAssociate(QWidget* edit)
+{
+    if (m_associate)
+        m_associate->removeEventFilter(this);
+    m_associate = edit;
+    if (m_associate)
+        m_associate->installEventFilter(this);
+}
+
+bool TBtnPesquisa::execute()
+{
+    if (!isEnabled())
+        return false;
+    if (OnBeforePesq)
+        OnBeforePesq();
+    if (!dataSource || !dataSource->dataSet())
+        throw Error(QStringLiteral("Pesquisa %1 sem conjunto de dados.").arg(objectName()));
+    if (!Pesquisar(*dataSource, Title, false, EmptyError)) {
+        focusBack(m_associate);
+        return false;
+    }
+    if (OnAfterPesq)
+        OnAfterPesq();
+    focusBack(m_associate);
+    return true;
+}
+
+bool TBtnPesquisa::eventFilter(QObject* o, QEvent* e)
+{
+    if (o == m_associate && e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_F9) {
+        guarded([this] { execute(); });
+        return true;
+    }
+    return QToolButton::eventFilter(o, e);
+}
+
+} // namespace fw

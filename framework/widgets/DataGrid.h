@@ -1,0 +1,99 @@
+#pragma once
+
+#include "RecordSetView.h"
+
+#include <QColor>
+#include <QFont>
+#include <QStyledItemDelegate>
+#include <functional>
+#include <vector>
+
+namespace fw {
+
+class TDBGrid;
+
+// A grid column: which field it shows and how.
+struct TColumn {
+    QString FieldName;
+    QString Title;
+    int Width = 0; // pixels; 0 from the field's display width
+    Qt::Alignment Alignment;
+    bool ReadOnly = false;
+    bool ButtonStyle = false; // an ellipsis button while editing
+};
+
+// What a per-cell drawing handler may change.
+struct CellStyle {
+    QColor background;
+    QColor foreground;
+    bool bold = false;
+    bool selected = false; // the cell is the current one (read only)
+};
+
+// A data grid on a data source. Column enter/exit follow its current column
+// and its focus: an exit that aborts keeps the current cell, and while the
+// exit handler runs SelectedIndex/SelectedField still name the column being
+// left.
+class TDBGrid : public RecordSetView {
+    Q_OBJECT
+public:
+    explicit TDBGrid(QWidget* parent = nullptr, const QString& name = {});
+    ~TDBGrid() override;
+
+    void setDataSource(DataSource* ds);
+    DataSource* dataSource() const { return m_ds; }
+
+    // Columns; the default is every visible field.
+    void setColumns(const std::vector<TColumn>& cols);
+    const std::vector<TColumn>& columns() const { return m_columns; }
+    TColumn& column(int i) { return m_columns.at(static_cast<size_t>(i)); }
+    int columnCountGrid() const { return static_cast<int>(m_columns.size()); }
+    void insertColumn(int position, const TColumn& col);
+    void removeColumnOf(const QString& fieldName);
+    int indexOfField(const QString& fieldName) const;
+
+    // The editing option (dgEditing).
+    void setEditing(bool on);
+    bool editing() const;
+
+    int SelectedIndex() const { return m_selectedCol; }
+    void setSelectedIndex(int col);
+    Field* SelectedField() const;
+
+    std::function<void(TDBGrid&)> OnColEnter;
+    std::function<void(TDBGrid&)> OnColExit;
+    std::function<void(TDBGrid&)> OnEditButtonClick;
+    std::function<void(TDBGrid&, const TColumn&, Field&, CellStyle&)> OnDrawColumnCell;
+    // Without a handler a title click sorts by the column's field.
+    std::function<void(TDBGrid&, TColumn&)> OnTitleClick;
+    // Set key to 0 to consume it.
+    std::function<void(TDBGrid&, int& key, Qt::KeyboardModifiers)> OnKeyDown;
+
+    // Runs the edit-button handler of the current column (Ctrl+Enter, F9,
+    // or the ellipsis button).
+    void editButtonClick();
+
+protected:
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+
+private:
+    friend class GridDelegate;
+    void applyColumns();
+    void titleClicked(int section);
+    void keepCell(int col);
+    DataSource* m_ds = nullptr;
+    std::vector<TColumn> m_columns;
+    bool m_explicitColumns = false;
+    int m_selectedCol = -1;
+    bool m_reverting = false;
+    bool m_editing = true;
+};
+
+// Column helpers as the screens call them.
+void CriaColuna(TDBGrid& grid, const QString& fieldName, int position);
+void DestroiColuna(TDBGrid& grid, const QString& fieldName);
+int IndiceCol(const TDBGrid& grid, const QString& fieldName);
+
+} // namespace fw

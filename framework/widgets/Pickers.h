@@ -1,0 +1,98 @@
+#pragma once
+
+#include "DataGrid.h"
+
+#include <QAbstractTableModel>
+#include <QDialog>
+#include <QSet>
+
+class QLabel;
+class QLineEdit;
+class QComboBox;
+class QTableView;
+
+namespace fw {
+
+// Single pick from a record set: incremental search on the first column,
+// Enter or a double click picks, Esc cancels.
+class TPesquisaDialog : public QDialog {
+    Q_OBJECT
+public:
+    TPesquisaDialog(RecordSet& source, const QString& caption, QWidget* parent = nullptr);
+    TDBGrid* grid() const { return m_grid; }
+    QLineEdit* searchEdit() const { return m_search; }
+
+private:
+    void search(const QString& text);
+    RecordSet& m_rs;
+    DataSource m_ds;
+    TDBGrid* m_grid;
+    QLineEdit* m_search;
+};
+
+// The rows of a record set with a check column in front.
+class CheckListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    CheckListModel(RecordSet& rs, const QString& keyField, QObject* parent = nullptr);
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
+    void toggle(int row);
+    void setAll(bool on);
+    void preselect(const QStringList& keys);
+    // The marked keys, in row order.
+    QStringList checkedKeys() const;
+
+private:
+    QString keyOf(int row) const;
+    RecordSet& m_rs;
+    RecordSetModel m_source;
+    QString m_keyField;
+    std::vector<char> m_checked;
+    QString m_checkTitle;
+};
+
+// Multi-selection picker; the list text goes into the selection on OK.
+class TPesquisaListaDialog : public QDialog {
+    Q_OBJECT
+public:
+    TPesquisaListaDialog(RecordSet& source, const QString& keyField, const QString& caption, const QString& selection,
+                         QWidget* parent = nullptr);
+    QTableView* view() const { return m_view; }
+    CheckListModel* model() const { return m_model; }
+    QString selection() const;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override;
+
+private:
+    void search(const QString& text);
+    RecordSet& m_rs;
+    CheckListModel* m_model;
+    QTableView* m_view;
+    QLineEdit* m_search;
+};
+
+// Finds a record by a field's text (contains, ignoring case), from the
+// record after the current one on.
+class TProcuraDialog : public QDialog {
+    Q_OBJECT
+public:
+    TProcuraDialog(RecordSet& source, QWidget* parent = nullptr);
+    bool findNext();
+    QComboBox* fieldBox() const { return m_field; }
+    QLineEdit* textEdit() const { return m_text; }
+
+private:
+    RecordSet& m_rs;
+    QComboBox* m_field;
+    QLineEdit* m_text;
+    QLabel* m_status;
+};
+
+} // namespace fw
