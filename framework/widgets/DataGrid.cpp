@@ -144,8 +144,14 @@ void TDBGrid::setColumns(const std::vector<TColumn>& cols)
 void TDBGrid::applyColumns()
 {
     RecordSetModel* m = recordSetModel();
-    if (!m)
+    if (!m || m_applying)
         return;
+    // Setting the model's columns resets it, which calls here again.
+    m_applying = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{m_applying};
     RecordSet* rs = m->recordSet();
     if (!m_explicitColumns) {
         m_columns.clear();

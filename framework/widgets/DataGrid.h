@@ -56,6 +56,9 @@ public:
     void setEditing(bool on);
     bool editing() const;
 
+    // True while a cell editor is open.
+    bool cellEditorOpen() const { return state() == QAbstractItemView::EditingState; }
+
     int SelectedIndex() const { return m_selectedCol; }
     void setSelectedIndex(int col);
     Field* SelectedField() const;
@@ -88,6 +91,7 @@ private:
     bool m_explicitColumns = false;
     int m_selectedCol = -1;
     bool m_reverting = false;
+    bool m_applying = false;
     bool m_editing = true;
 };
 

@@ -85,10 +85,9 @@ void FocusTracker::changed(QWidget*, QWidget* now)
     if (!form)
         return;
     QWidget* target = resolve(now);
+    if (!m_current.contains(form))
+        connect(form, &QObject::destroyed, this, [this, form] { m_current.erase(form); });
     QPointer<QWidget>& slot = m_current[form];
-    if (!slot) {
-        connect(form, &QObject::destroyed, this, [this, form] { m_current.erase(form); }, Qt::UniqueConnection);
-    }
     QWidget* prev = slot.data();
     if (prev == target)
         return; // coming back, e.g. after a message box

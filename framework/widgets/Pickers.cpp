@@ -84,7 +84,8 @@ TPesquisaDialog::TPesquisaDialog(RecordSet& source, const QString& caption, QWid
 
 void TPesquisaDialog::search(const QString& text)
 {
-    Field* f = firstVisible(m_rs);
+    // the check column of a list set is no key to search by
+    Field* f = firstVisible(m_rs, QStringLiteral("IDMARCADO"));
     if (!f || text.isEmpty())
         return;
     const int r = findPrefix(m_rs, *f, text);

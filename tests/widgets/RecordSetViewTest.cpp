@@ -12,31 +12,15 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "../support/Packets.h"
 #include "../support/QtPrint.h"
 
 #include <string>
 
 using namespace fw;
+using testsupport::linesPacket;
 
 namespace {
-
-std::string linesPacket(int rows)
-{
-    std::string out;
-    PacketWriter w(out);
-    w.begin({{QStringLiteral("CDVENDEDOR"), FieldType::String, 4},
-             {QStringLiteral("NMFANVEN"), FieldType::String, 50},
-             {QStringLiteral("VRPECOMITPED"), FieldType::Float, 0}});
-    for (int i = 0; i < rows; ++i) {
-        w.beginRow();
-        w.addString(QStringLiteral("%1").arg(i % 9999 + 1, 4, 10, QLatin1Char('0')));
-        w.addString(QStringLiteral("Vendedor %1").arg(i + 1));
-        w.addDouble(1.5 * (i % 7));
-        w.endRow();
-    }
-    w.end();
-    return out;
-}
 
 struct View : ::testing::Test {
     ScriptedUi ui;
@@ -46,12 +30,7 @@ struct View : ::testing::Test {
     void SetUp() override
     {
         ctx().setUi(&ui);
-        rs.addField(QStringLiteral("CDVENDEDOR"), FieldType::String, 4).displayLabel = QStringLiteral("Vendedor");
-        rs.addField(QStringLiteral("NMFANVEN"), FieldType::String, 50).displayLabel = QStringLiteral("Nome");
-        Field& pct = rs.addField(QStringLiteral("VRPECOMITPED"), FieldType::Float);
-        pct.displayLabel = QStringLiteral("Comissão(%)");
-        pct.displayFormat = QStringLiteral("#,##0.00 %");
-        pct.editFormat = QStringLiteral("#,##0.00");
+        testsupport::declareLines(rs);
         rs.setData(Payload::fromJson(linesPacket(5)));
         view.setRecordSet(&rs);
         view.resize(500, 300);

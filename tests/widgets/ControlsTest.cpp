@@ -1,0 +1,185 @@
+// Edits, masks, flat buttons, the search button and control enter/exit.
+#include "core/Consiste.h"
+#include "core/Context.h"
+#include "core/DateUtil.h"
+#include "core/FwError.h"
+#include "core/ScriptedUi.h"
+#include "widgets/Controls.h"
+#include "widgets/Events.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "../support/Packets.h"
+#include "../support/QtPrint.h"
+
+using namespace fw;
+
+namespace {
+
+struct Controls : ::testing::Test {
+    ScriptedUi ui;
+    QWidget form;
+    void SetUp() override
+    {
+        ctx().setUi(&ui);
+        FocusTracker::markForm(&form);
+    }
+    void TearDown() override { ctx().setUi(nullptr); }
+    void show()
+    {
+        form.resize(300, 200);
+        form.show();
+        QApplication::setActiveWindow(&form);
+        QApplication::processEvents();
+    }
+};
+
+TEST_F(Controls, DateEditIsStrictAndBlankIsEmpty)
+{
+    TDateEditPlus dep(&form, QStringLiteral("depDeEntrega"));
+    show();
+    dep.setFocus();
+    EXPECT_TRUE(EmptyString(dep.text()));
+    EXPECT_FALSE(dep.IsDateValid());
+    EXPECT_EQ(dep.GetDate(), 0.0);
+
+    dep.clear();
+    QTest::keyClicks(&dep, QStringLiteral("29022024"));
+    EXPECT_EQ(dep.displayText(), QStringLiteral("29/02/2024"));
+    EXPECT_TRUE(dep.IsDateValid());
+    EXPECT_EQ(dep.GetDate(), date::fromQDate(QDate(2024, 2, 29)));
+
+    dep.clear();
+    dep.setCursorPosition(0);
+    QTest::keyClicks(&dep, QStringLiteral("31022024"));
+    EXPECT_FALSE(dep.IsDateValid());
+    EXPECT_EQ(dep.GetDate(), 0.0);
+    EXPECT_FALSE(EmptyString(dep.text()));
+
+    dep.SetDate(date::fromQDate(QDate(2026, 12, 8)));
+    EXPECT_EQ(dep.displayText(), QStringLiteral("08/12/2026"));
+    dep.SetDate(0);
+    EXPECT_TRUE(EmptyString(dep.text()));
+    // Letters do not get in.
+    dep.setCursorPosition(0);
+    QTest::keyClicks(&dep, QStringLiteral("ab"));
+    EXPECT_TRUE(EmptyString(dep.text()));
+}
+
+TEST_F(Controls, BranchMaskUpperCasesAndTakesDigits)
+{
+    QLineEdit med(&form);
+    med.setInputMask(QStringLiteral(">nnnn; "));
+    show();
+    med.setFocus();
+    QTest::keyClicks(&med, QStringLiteral("a1-b2c"));
+    EXPECT_EQ(med.text(), QStringLiteral("A1B2"));
+    med.clear();
+    QTest::keyClicks(&med, QStringLiteral("7"));
+    EXPECT_EQ(Ajusta(med.text(), 4), QStringLiteral("0007"));
+}
+
+TEST_F(Controls, NumberEditReadsAndWritesPtBr)
+{
+    TNumberEdit ned(&form, QStringLiteral("nedValor"));
+    ned.SetNumber(1234.5);
+    EXPECT_EQ(ned.text(), QStringLiteral("1.234,50"));
+    EXPECT_DOUBLE_EQ(ned.GetNumber(), 1234.5);
+    ned.setText(QString());
+    EXPECT_EQ(ned.GetNumber(), 0.0);
+    ned.setText(QStringLiteral("1.2,3"));
+    EXPECT_THROW(ned.GetNumber(), Error);
+}
+
+TEST_F(Controls, FlatButtonsToggleInGroups)
+{
+    TButtonFlat a(&form, QStringLiteral("a")), b(&form, QStringLiteral("b"));
+    a.GroupIndex = b.GroupIndex = 1;
+    a.setCheckable(true);
+    b.setCheckable(true);
+    a.SetDown(true);
+    EXPECT_TRUE(a.Down());
+    b.click();
+    EXPECT_TRUE(b.Down());
+    EXPECT_FALSE(a.Down());
+    b.click(); // stays down without AllowAllUp
+    EXPECT_TRUE(b.Down());
+    b.AllowAllUp = true;
+    b.click();
+    EXPECT_FALSE(b.Down());
+}
+
+TEST_F(Controls, ExitRunsBeforeEnterAndAnAbortedExitKeepsTheFocus)
+{
+    QLineEdit a(&form), b(&form), c(&form);
+    a.move(0, 0);
+    b.move(0, 30);
+    c.move(0, 60);
+    QStringList log;
+    bool refuse = false;
+    onEnter(&a, [&] { log << QStringLiteral("enter a"); });
+    onExit(&a, [&] {
+        log << QStringLiteral("exit a");
+        if (refuse)
+            MensErro(QStringLiteral("Valor inválido."), true);
+    });
+    onEnter(&b, [&] { log << QStringLiteral("enter b"); });
+    show();
+    a.setFocus();
+    QApplication::processEvents();
+    b.setFocus();
+    EXPECT_EQ(log, (QStringList{"enter a", "exit a", "enter b"}));
+
+    // A message box of its own is no exit.
+    log.clear();
+    QWidget box;
+    box.show();
+    QApplication::setActiveWindow(&box);
+    QApplication::processEvents();
+    focusBack(&b);
+    QApplication::processEvents();
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(QApplication::focusWidget(), &b);
+
+    refuse = true;
+    a.setFocus();
+    log.clear();
+    c.setFocus();
+    QApplication::processEvents();
+    EXPECT_EQ(log, (QStringList{"exit a"}));
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Valor inválido."));
+    EXPECT_EQ(QApplication::focusWidget(), &a);
+}
+
+TEST_F(Controls, SearchButtonRunsItsHooksAroundThePick)
+{
+    RecordSet rs(QStringLiteral("qryFilial"));
+    testsupport::declareLines(rs);
+    rs.setData(Payload::fromJson(testsupport::linesPacket(3)));
+    DataSource ds(&rs);
+    QLineEdit med(&form);
+    TBtnPesquisa btn(&form, QStringLiteral("btnFilial"));
+    btn.setAssociate(&med);
+    btn.Title = QStringLiteral("Filial|Não há filial cadastrada.");
+    btn.dataSource = &ds;
+    QStringList log;
+    btn.OnBeforePesq = [&] { log << QStringLiteral("before"); };
+    btn.OnAfterPesq = [&] { log << QStringLiteral("after ") + rs.fieldByName(u"CDVENDEDOR").asString(); };
+    ui.onPesquisar = [&](RecordSet& r, const QString& caption) {
+        EXPECT_EQ(caption, QStringLiteral("Filial|Não há filial cadastrada."));
+        r.moveTo(2);
+        return true;
+    };
+    show();
+    med.setFocus();
+    QTest::keyClick(&med, Qt::Key_F9);
+    EXPECT_EQ(log, (QStringList{"before", "after 0003"}));
+    ui.onPesquisar = [](RecordSet&, const QString&) { return false; };
+    log.clear();
+    btn.click();
+    EXPECT_EQ(log, (QStringList{"before"}));
+}
+
+} // namespace
