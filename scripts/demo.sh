@@ -17,3 +17,44 @@ if [ ${#missing[@]} -gt 0 ]; then
   echo "demo: the framework core builds and its tests run with scripts/test.sh" >&2
   exit 1
 fi
+
+# Demo database (made once), the application server on a free loopback
+# port, then the shell with the login dialog prefilled for ADM.
+data="$top/build/demo"
+mkdir -p "$data"
+if [ ! -f "$data/demo.db" ]; then
+  build/bin/ped-dbgen --db "sqlite:$data/demo.db" --size demo --seed 1 > "$data/operators.txt"
+fi
+echo "Operadores do demo (senha e o que cada um vê):"
+cat "$data/operators.txt"
+
+build/bin/ped-server --listen 127.0.0.1:0 --db "sqlite:$data/demo.db" > "$data/server.out" 2> "$data/server.log" &
+server=$!
+trap 'kill $server 2>/dev/null || true' EXIT
+port=""
+for _ in $(seq 1 100); do
+  port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$data/server.out" | head -1)
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+if [ -z "$port" ]; then
+  echo "demo: ped-server did not start; see $data/server.log" >&2
+  exit 1
+fi
+echo "ped-server em 127.0.0.1:$port (log: $data/server.log)"
+
+# Prefill the login dialog with the demo's first operator.
+mkdir -p "$HOME/.config/ped"
+cat > "$HOME/.config/ped/ped-host.conf" <<CONF
+[login]
+operator=ADM
+branch=0001
+server=127.0.0.1:$port
+db=sqlite:$data/demo.db
+CONF
+
+if [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "demo: no display; set DISPLAY (or run under xvfb-run) to see the shell" >&2
+  export QT_QPA_PLATFORM=offscreen
+fi
+build/bin/ped-host

@@ -24,6 +24,16 @@ bool ModuFili() { return ctx().login.moduFili; }
 QString WebURL() { return ctx().login.webUrl; }
 int WebPort() { return ctx().login.webPort; }
 
+QString DBPict(int)
+{
+    return ctx().login.dbPict;
+}
+
+TPictObj DBPictObj(int)
+{
+    return TPictObj(ctx().login.dbPictLevels);
+}
+
 void LoadBPL(const QString& screenCode, const QVariantList& params)
 {
     if (!ctx().loadBpl)

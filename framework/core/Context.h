@@ -63,6 +63,18 @@ QString WebURL();
 int WebPort();
 void LoadBPL(const QString& screenCode, const QVariantList& params);
 
+// The product-code picture of the suite's database.
+class TPictObj {
+public:
+    explicit TPictObj(int levels) : m_levels(levels) {}
+    int GetTtNiveis() const { return m_levels; }
+
+private:
+    int m_levels;
+};
+QString DBPict(int which);
+TPictObj DBPictObj(int which);
+
 // Hands a failure to the host's error reporting; Abort stays silent.
 void reportException(std::exception_ptr e);
 // The text a failure shows.

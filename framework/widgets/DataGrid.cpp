@@ -37,6 +37,7 @@ public:
             return;
         CellStyle st;
         st.selected = index == m_grid->currentIndex();
+        st.focused = st.selected && m_grid->hasFocus();
         guarded([&] {
             f->dataSet().withRow(index.row(), [&] { m_grid->OnDrawColumnCell(*m_grid, col, *f, st); });
         });
@@ -46,6 +47,10 @@ public:
             opt->palette.setColor(QPalette::Text, st.foreground);
         if (st.bold)
             opt->font.setBold(true);
+        if (st.hasText)
+            opt->text = st.text;
+        if (st.alignment)
+            opt->displayAlignment = st.alignment | Qt::AlignVCenter;
     }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& opt, const QModelIndex& index) const override
@@ -171,7 +176,9 @@ void TDBGrid::applyColumns()
         int w = c.Width;
         if (w <= 0) {
             const Field* f = rs->findField(c.FieldName);
-            const int chars = f ? (f->displayWidth > 0 ? f->displayWidth : std::max(f->size(), 10)) : 10;
+            // a date with its time needs room for both
+            const int natural = f && f->dataType() == FieldType::DateTime ? 12 : 10;
+            const int chars = f ? (f->displayWidth > 0 ? f->displayWidth : std::max(f->size(), natural)) : natural;
             const int title = fontMetrics().horizontalAdvance(f ? f->label() : c.FieldName) + 12;
             w = std::max(std::min(chars, 60) * charW + 12, title);
         }

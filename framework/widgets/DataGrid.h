@@ -28,6 +28,11 @@ struct CellStyle {
     QColor foreground;
     bool bold = false;
     bool selected = false; // the cell is the current one (read only)
+    bool focused = false;  // ...and the grid has the focus (read only)
+    // A text of the handler's own in place of the field's.
+    bool hasText = false;
+    QString text;
+    Qt::Alignment alignment;
 };
 
 // A data grid on a data source. Column enter/exit follow its current column

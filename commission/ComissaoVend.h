@@ -1,0 +1,143 @@
+#pragma once
+
+// The commission screen: orders of a branch, their items and each item's
+// salesmen with their commission percentages.
+#include "core/ADOIBQuery.h"
+#include "core/NetConnection.h"
+#include "core/RecordSet.h"
+#include "widgets/Controls.h"
+#include "widgets/TfrmPadrao.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QWidget>
+
+class TfrmComissaoVend : public fw::TfrmPadrao {
+    Q_OBJECT
+public:
+    explicit TfrmComissaoVend(QWidget* parent = nullptr);
+    ~TfrmComissaoVend() override;
+
+    // Branch bar.
+    QWidget* panFilial;
+    QLabel* lblFilial;
+    QLineEdit* medCdFilial;
+    fw::TBtnPesquisa* btnFilial;
+    QLineEdit* edtNmFilial;
+
+    // Items page.
+    fw::TDBGrid* dbgItemPedido;
+    fw::TDBGrid* dbgVendedor;
+    QWidget* panTotal;
+    QLabel* lblTotal;
+    fw::TNumberEdit* nedTotal;
+    QLabel* lblDataSaida;
+    QLineEdit* edtDataSaida;
+
+    // Extra commands.
+    QToolButton* sbtFiltro;
+    QToolButton* sbtNotaPed;
+    QToolButton* sbtBuscaComissao;
+    fw::TButtonFlat* btnCancelaComissao;
+    QAction* mnuFiltrar;
+    QAction* mnuNotaPed;
+
+    // Record sets and their sources.
+    fw::RecordSet cdsPedido{QStringLiteral("cdsPedido")};
+    fw::RecordSet cdsItemPedido{QStringLiteral("cdsItemPedido")};
+    fw::RecordSet cdsVendedor{QStringLiteral("cdsVendedor")};
+    fw::RecordSet cdsParamPedido{QStringLiteral("cdsParamPedido")};
+    fw::RecordSet cdsParExpedicao{QStringLiteral("cdsParExpedicao")};
+    fw::RecordSet cdsOperTPed{QStringLiteral("cdsOperTPed")};
+    fw::RecordSet cdsContaPaga{QStringLiteral("cdsContaPaga")};
+    fw::RecordSet cdsSomatorio{QStringLiteral("cdsSomatorio")};
+    fw::RecordSet cdsLancNf{QStringLiteral("cdsLancNf")};
+    fw::RecordSet cdsTotiComi{QStringLiteral("cdsTotiComi")};
+    fw::RecordSet cdsPesqVendedor{QStringLiteral("cdsPesqVendedor")};
+    fw::RecordSet cdsPesqVendItem{QStringLiteral("cdsPesqVendItem")};
+    fw::RecordSet cdsNota{QStringLiteral("cdsNota")};
+    fw::DataSource dtsPedido;
+    fw::DataSource dtsItem;
+    fw::DataSource dtsFilial;
+    fw::DataSource dtsPesqVendedor;
+
+    // Database queries.
+    fw::TADOIBQuery* qryFilial;
+    fw::TADOIBQuery* qryVendLog;
+
+    // Server connections.
+    fw::TNetConnection* netComissaoVendedor;
+    fw::TNetConnection* netNotaPed;
+
+    // Lifecycle and pages.
+    void FormCreate() override;
+    void FormActivate() override;
+    void FormClose() override;
+    void pgcPadraoChange() override;
+    void sbtConfirmarClick() override;
+    void sbtCancelarClick() override;
+    void sbtProcurarClick() override;
+
+    // Enabling of the commands.
+    void dtsPedidoStateChange();
+    void dtsPadraoStateChange() override;
+    void btnCancelaComissaoRule();
+
+    // Branch and orders.
+    void medCdFilialEnter();
+    void medCdFilialChange();
+    void medCdFilialExit();
+    void btnFilialBeforePesq();
+    void btnFilialAfterPesq();
+    void Vd_Filial(bool required);
+    void sbtFiltroClick();
+    void mnuFiltrarClick() { sbtFiltroClick(); }
+    void cdsPedidoAfterOpen();
+    void sbtVerificarClick();
+
+    // Browsing.
+    void cdsPedidoBeforeScroll();
+    void cdsPedidoAfterScroll();
+    void cdsItemPedidoCalcFields();
+    void dbgPadraoDrawColumnCell(const fw::TColumn& col, fw::Field& field, fw::CellStyle& style);
+    void dbgItemPedidoDrawColumnCell(const fw::TColumn& col, fw::Field& field, fw::CellStyle& style);
+    void dbgPadraoTitleClick(fw::TColumn& col);
+    void dbgItemPedidoTitleClick(fw::TColumn& col);
+    void dbgItemPedidoKeyDown(int& key, Qt::KeyboardModifiers mods);
+    void netComissaoVendedorBeforeConnect(fw::TNetConnection& c);
+    void netNotaPedBeforeConnect(fw::TNetConnection& c);
+
+    // Commands of other concerns.
+    void sbtNotaPedClick();
+    void sbtBuscaComissaoClick();
+    void btnCancelaComissaoClick();
+
+    // The last loaded branch code (parameters are loaded once per branch).
+    QString lastBranch() const { return m_lastBranch; }
+    // The thirty order-query arguments built from the filter and code lists.
+    std::vector<fw::RpcArg> orderArguments() const;
+
+    // Captions of the status, role and item type codes.
+    QString orderStatusCaption(const QString& code) const;
+    QString itemStatusCaption(const QString& code) const;
+    QString roleCaption(const QString& letter) const;
+
+    // Salesmen of the current item.
+    void cdsItemPedidoAfterScroll();
+
+private:
+    void buildUi();
+    void declareRecordSets();
+    void buildCatalogue();
+    void buildQueries();
+    void loadOrders();
+    bool onListPage() const { return pgcPadrao->currentWidget() == tshFolhaDados; }
+    bool vendorEditing() const;
+    bool orderEditing() const;
+    void setPageEnabled(QWidget* page, bool on);
+
+    QString m_lastBranch;
+};
+
+// Creates the screen once and shows it as a child window of the host.
+void CriaComissaoVend();

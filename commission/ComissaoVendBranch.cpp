@@ -1,0 +1,227 @@
+// Branch selection, branch parameters and loading of the orders.
+#include "ComissaoVend.h"
+
+#include "FiltroComisVend.h"
+#include "Globals.h"
+#include "core/Consiste.h"
+#include "core/Context.h"
+#include "widgets/Events.h"
+
+using namespace fw;
+using namespace Cli_ped03600;
+
+namespace {
+
+void createColumn(TDBGrid& grid, const QString& field, int position, int width)
+{
+    CriaColuna(grid, field, position);
+    const int at = IndiceCol(grid, field);
+    std::vector<TColumn> cols = grid.columns();
+    cols[static_cast<size_t>(at)].Width = width;
+    grid.setColumns(cols);
+}
+
+} // namespace
+
+void TfrmComissaoVend::medCdFilialEnter()
+{
+    cdsPedido.close();
+    pgcPadrao->setCurrentWidget(tshFolhaDados);
+    setPageEnabled(tshFolhaDados, true);
+    setPageEnabled(tshFormulario, false);
+    sbtNotaPed->setEnabled(false);
+    mnuNotaPed->setEnabled(false);
+}
+
+void TfrmComissaoVend::medCdFilialChange()
+{
+    // product lists belong to one branch
+    Filtro.Produto.boTodos = true;
+    Filtro.Produto.stLista.clear();
+    edtNmFilial->clear();
+}
+
+void TfrmComissaoVend::btnFilialBeforePesq()
+{
+    qryFilial->Close();
+    qryFilial->ParamByName(QStringLiteral("P_CDFILIAL")).setNull();
+    qryFilial->Open();
+}
+
+void TfrmComissaoVend::btnFilialAfterPesq()
+{
+    medCdFilial->setText(qryFilial->Query.fieldByName(u"CDFILIAL").asString());
+    edtNmFilial->setText(qryFilial->Query.fieldByName(u"NMFILIAL").asString());
+}
+
+void TfrmComissaoVend::Vd_Filial(bool required)
+{
+    try {
+        if (required && EmptyString(medCdFilial->text()))
+            MensErro(msgPadrao.Msg(QStringLiteral("Filial_inf")), true);
+        const QString code = Ajusta(medCdFilial->text(), 4);
+        medCdFilial->setText(code);
+        qryFilial->Close();
+        qryFilial->ParamByName(QStringLiteral("P_CDFILIAL")).setAsString(code);
+        qryFilial->Open();
+        if (qryFilial->IsEmpty())
+            MensErro(msgPadrao.Msg(QStringLiteral("Filial_nc")), true);
+        edtNmFilial->setText(qryFilial->Query.fieldByName(u"NMFILIAL").asString());
+    } catch (...) {
+        focusBack(medCdFilial);
+        throw;
+    }
+}
+
+void TfrmComissaoVend::medCdFilialExit()
+{
+    Vd_Filial(true);
+    const QString code = medCdFilial->text();
+    if (code != m_lastBranch) {
+        {
+            BusyGuard busy(6);
+            const Payload params = CheckResultServ(
+                netComissaoVendedor->call(QStringLiteral("getParametros"), {code, Operador(), FiliProc()}), true, 0);
+            // decode all three before replacing any, so a bad answer keeps the old parameters
+            Table param = decodePacket(params.at(0), QStringLiteral("cdsParamPedido"));
+            Table expedicao = decodePacket(params.at(1), QStringLiteral("cdsParExpedicao"));
+            Table oper = decodePacket(params.at(2), QStringLiteral("cdsOperTPed"));
+            cdsParamPedido.setTable(std::move(param));
+            cdsParExpedicao.setTable(std::move(expedicao));
+            cdsOperTPed.setTable(std::move(oper));
+            qryVendLog->Close();
+            qryVendLog->ParamByName(QStringLiteral("P_CDOPERADOR")).setAsString(Operador());
+            qryVendLog->Open();
+        }
+        const bool ownOrders = cdsParamPedido.fieldByName(u"IDEXIBPEDIDO").asString() == QLatin1String("2");
+        const QString linked = qryVendLog->IsEmpty() ? QString()
+                                                     : qryVendLog->Query.fieldByName(u"CDVENDEDOR").asString().trimmed();
+        if (ownOrders && cdsOperTPed.isEmpty() && linked.isEmpty()) {
+            MensErro(msgPadrao.Msg(QStringLiteral("Vend_n_relac")), false);
+            QMetaObject::invokeMethod(this, [this] { sbtFecharClick(); }, Qt::QueuedConnection);
+            return;
+        }
+
+        // Visibility mode: an operator restricted to his own orders changes
+        // no salesman.
+        for (int i = 0; i < dbgItemPedido->columnCountGrid(); ++i)
+            dbgItemPedido->column(i).ReadOnly = ownOrders;
+        for (const char* f : {"CDVENDEDOR", "NMFANVEN"}) {
+            const int at = IndiceCol(*dbgVendedor, QLatin1String(f));
+            if (at >= 0)
+                dbgVendedor->column(at).ReadOnly = ownOrders;
+        }
+
+        // Price mode: by conversion factor, or by unit price.
+        if (cdsParamPedido.fieldByName(u"IDTABPRECO").asString() == QLatin1String("2")) {
+            DestroiColuna(*dbgItemPedido, QStringLiteral("VRPREUNITPED"));
+            DestroiColuna(*dbgItemPedido, QStringLiteral("VRTOTAL"));
+            if (IndiceCol(*dbgItemPedido, QStringLiteral("SGFATPRECO")) < 0
+                && IndiceCol(*dbgItemPedido, QStringLiteral("QTITEMPED2")) < 0
+                && IndiceCol(*dbgItemPedido, QStringLiteral("SGUNIDPAI")) < 0) {
+                createColumn(*dbgItemPedido, QStringLiteral("SGFATPRECO"), 6, 43);
+                createColumn(*dbgItemPedido, QStringLiteral("QTITEMPED2"), 7, 64);
+                createColumn(*dbgItemPedido, QStringLiteral("SGUNIDPAI"), 8, 25);
+            }
+        } else {
+            DestroiColuna(*dbgItemPedido, QStringLiteral("SGFATPRECO"));
+            DestroiColuna(*dbgItemPedido, QStringLiteral("QTITEMPED2"));
+            DestroiColuna(*dbgItemPedido, QStringLiteral("SGUNIDPAI"));
+            if (IndiceCol(*dbgItemPedido, QStringLiteral("VRPREUNITPED")) < 0
+                && IndiceCol(*dbgItemPedido, QStringLiteral("VRTOTAL")) < 0) {
+                createColumn(*dbgItemPedido, QStringLiteral("VRPREUNITPED"), 6, 73);
+                createColumn(*dbgItemPedido, QStringLiteral("VrTotal"), 7, 59);
+            }
+        }
+        m_lastBranch = code;
+    }
+    sbtFiltroClick();
+}
+
+void TfrmComissaoVend::sbtFiltroClick()
+{
+    Filtro.stCdFilial = medCdFilial->text();
+    const bool confirmed = CriaFiltroComissao();
+    if (confirmed) {
+        auto codes = [](std::initializer_list<std::pair<bool, const char*>> flags) {
+            QString out;
+            for (const auto& [on, code] : flags)
+                if (on)
+                    out += QLatin1String(code);
+            return out;
+        };
+        stPrioridade = codes({{Filtro.boNormal, "3"}, {Filtro.boAlta, "2"}, {Filtro.boUrgente, "1"}});
+        stStatusPedido = codes({{Filtro.boPPendente, "1"}, {Filtro.boPAndamento, "2"}, {Filtro.boPLiquidado, "35"},
+                                {Filtro.boPCancelado, "4"}, {Filtro.boPParcialmente, "6"}});
+        stStatusItemPedido = codes({{Filtro.boIPendente, "1"}, {Filtro.boIConfirmado, "2"}, {Filtro.boIAprovado, "3"},
+                                    {Filtro.boILiquidado, "46"}, {Filtro.boICancelado, "5"},
+                                    {Filtro.boIParcialmente, "7"}});
+        const bool restricted = cdsParamPedido.active()
+            && cdsParamPedido.fieldByName(u"IDEXIBPEDIDO").asString() == QLatin1String("2") && cdsOperTPed.isEmpty();
+        if (!restricted)
+            stTVendedor = bost[Filtro.Vendedor.boTodos];
+        stOperador = restricted ? Operador() : QString();
+        stIdpedido = Filtro.boPedido ? QStringLiteral("1") : QString();
+        stOrcamento = Filtro.boOrcamento ? QStringLiteral("2") : QString();
+    }
+    loadOrders();
+    if (!onListPage() && cdsPedido.isEmpty()) {
+        mnuFolhaDadosClick();
+        dtsPedidoStateChange();
+    }
+    update();
+}
+
+std::vector<RpcArg> TfrmComissaoVend::orderArguments() const
+{
+    const TFiltro& f = Filtro;
+    return {
+        bost[!f.NrPedido.boIntervalo], f.NrPedido.stDe, f.NrPedido.stAte, bost[f.NrPedido.boTodos],
+        f.NrPedido.stLista, stTVendedor, f.Vendedor.stLista, bost[f.Cliente.boTodos], f.Cliente.stLista,
+        bost[f.Produto.boTodos], f.Produto.stLista, stPrioridade, bost[stPrioridade == QLatin1String("321")],
+        stStatusPedido, bost[stStatusPedido == QLatin1String("12354")], stStatusItemPedido,
+        bost[stStatusItemPedido == QLatin1String("123465")], bost[f.dtDeEmissao == 0], f.dtDeEmissao,
+        f.dtAteEmissao, bost[f.dtDeEntrega == 0], f.dtDeEntrega, f.dtAteEntrega, f.MuniciCli.stLista,
+        bost[f.MuniciCli.boTodos], stOperador, stIdpedido, stOrcamento, f.stCdFilial, f.Ordem.stOrdemCompra,
+    };
+}
+
+void TfrmComissaoVend::loadOrders()
+{
+    BusyGuard busy(6);
+    const Payload orders = CheckResultServ(netComissaoVendedor->call(QStringLiteral("GetPedido"), orderArguments()), true, 0);
+    cdsPedido.setData(orders);
+}
+
+void TfrmComissaoVend::cdsPedidoAfterOpen()
+{
+    pgcPadrao->setCurrentWidget(tshFolhaDados);
+    const bool rows = !cdsPedido.isEmpty();
+    sbtNotaPed->setEnabled(rows);
+    mnuNotaPed->setEnabled(rows);
+}
+
+void TfrmComissaoVend::sbtVerificarClick()
+{
+    if (onListPage()) {
+        // keep the current order if it is still listed
+        const QString branch = cdsPedido.active() ? cdsPedido.fieldByName(u"CDFILIAL").asString() : QString();
+        const QString order = cdsPedido.active() ? cdsPedido.fieldByName(u"NRPEDIDO").asString() : QString();
+        loadOrders();
+        if (!order.isEmpty())
+            cdsPedido.locate({QStringLiteral("CDFILIAL"), QStringLiteral("NRPEDIDO")}, {branch, order});
+    } else {
+        const QString item = cdsItemPedido.active() ? cdsItemPedido.fieldByName(u"NRITEMPED").asString() : QString();
+        {
+            BusyGuard busy(6);
+            const Payload items = CheckResultServ(
+                netComissaoVendedor->call(QStringLiteral("GetItemPedido"),
+                                          {cdsPedido.fieldByName(u"CDFILIAL").asString(),
+                                           cdsPedido.fieldByName(u"NRPEDIDO").asString()}),
+                true, 0);
+            cdsItemPedido.setData(items);
+        }
+        if (!item.isEmpty())
+            cdsItemPedido.locate({QStringLiteral("NRITEMPED")}, {item});
+    }
+}

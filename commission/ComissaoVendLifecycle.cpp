@@ -1,0 +1,143 @@
+// Creation, first activation, pages and close of the screen.
+#include "ComissaoVend.h"
+
+#include "Globals.h"
+#include "core/Context.h"
+#include "core/DateUtil.h"
+#include "core/Services.h"
+#include "widgets/Events.h"
+#include "widgets/Mdi.h"
+
+using namespace fw;
+using namespace Cli_ped03600;
+
+void CriaComissaoVend()
+{
+    // The hourglass goes back on every path, a failed creation included.
+    CursorGuard cursor;
+    if (!boIdCriado) {
+        auto* screen = new TfrmComissaoVend;
+        try {
+            screen->FormCreate();
+        } catch (...) {
+            delete screen;
+            throw;
+        }
+        frmComissaoVend = screen;
+        QObject::connect(screen, &QObject::destroyed, [screen] {
+            if (frmComissaoVend == screen)
+                frmComissaoVend = nullptr;
+        });
+        boIdCriado = true;
+    }
+    ShowChildWindow(frmComissaoVend, DesktopSize() == QSize(640, 480));
+}
+
+void TfrmComissaoVend::FormCreate()
+{
+    TfrmPadrao::FormCreate();
+    boPrimVez = true;
+    DefaultFiltro(Filtro, date::today());
+    dtsPedido.onStateChange = [this](DataSource&) { guarded([this] { dtsPedidoStateChange(); }); };
+    cdsPedido.beforeScroll = [this](RecordSet&) { cdsPedidoBeforeScroll(); };
+    cdsPedido.afterScroll = [this](RecordSet&) { cdsPedidoAfterScroll(); };
+    cdsPedido.afterOpen = [this](RecordSet&) { cdsPedidoAfterOpen(); };
+    cdsItemPedido.onCalcFields = [this](RecordSet&) { cdsItemPedidoCalcFields(); };
+    cdsItemPedido.afterScroll = [this](RecordSet&) { cdsItemPedidoAfterScroll(); };
+    cdsPedido.fieldByName(u"IDSITPEDIDO").onGetText = [this](const Field& f, bool) {
+        return orderStatusCaption(f.asString());
+    };
+    cdsItemPedido.fieldByName(u"IDSITITEMPED").onGetText = [this](const Field& f, bool) {
+        return itemStatusCaption(f.asString());
+    };
+    cdsItemPedido.fieldByName(u"IDITPEDDIFER").onGetText = [this](const Field& f, bool) {
+        if (f.dataSet().isEmpty())
+            return QString();
+        return msgPadrao.Msg(f.asString().isEmpty() ? QStringLiteral("N") : f.asString());
+    };
+    cdsVendedor.fieldByName(u"DSCARGOVEND").onGetText = [this](const Field& f, bool) {
+        return roleCaption(f.dataSet().fieldByName(u"IDCARGOVEND").asString());
+    };
+    netComissaoVendedor->setConnected(true);
+    netNotaPed->setConnected(true);
+    dtsPedidoStateChange();
+}
+
+void TfrmComissaoVend::FormActivate()
+{
+    update();
+    if (!boPrimVez)
+        return;
+    medCdFilial->setText(FiliProc());
+    edtNmFilial->setText(NomeFiliProc());
+    const bool fixed = ModuFili();
+    for (QWidget* w : {static_cast<QWidget*>(lblFilial), static_cast<QWidget*>(medCdFilial),
+                       static_cast<QWidget*>(btnFilial)}) {
+        w->setEnabled(!fixed);
+        w->setProperty("Tag", fixed ? 99 : 0);
+    }
+    if (fixed) {
+        focusBack(dbgPadrao);
+        try {
+            medCdFilialExit();
+        } catch (...) {
+            boPrimVez = false;
+            m_lastBranch.clear();
+            throw;
+        }
+    }
+    boPrimVez = false;
+    m_lastBranch.clear();
+}
+
+void TfrmComissaoVend::FormClose()
+{
+    netComissaoVendedor->setConnected(false);
+    netNotaPed->setConnected(false);
+    boIdCriado = false;
+    TfrmPadrao::FormClose();
+}
+
+void TfrmComissaoVend::pgcPadraoChange()
+{
+    TfrmPadrao::pgcPadraoChange();
+    if (!onListPage()) {
+        if (cdsPedido.active() && !cdsPedido.isEmpty())
+            cdsPedidoAfterScroll();
+    } else {
+        dtsPedidoStateChange();
+    }
+    btnCancelaComissaoRule();
+}
+
+void TfrmComissaoVend::sbtConfirmarClick()
+{
+    if (onListPage()) {
+        if (orderEditing())
+            cdsPedido.post();
+    } else {
+        TfrmPadrao::sbtConfirmarClick();
+    }
+}
+
+void TfrmComissaoVend::sbtCancelarClick()
+{
+    if (onListPage()) {
+        if (orderEditing()
+            && TMessages::baseCatalogue().ShowMsg(QStringLiteral("Canc"), MsgType::Confirmation, Buttons::YesNo) == mrYes)
+            cdsPedido.cancel();
+    } else {
+        TfrmPadrao::sbtCancelarClick();
+        dtsPadraoStateChange();
+    }
+}
+
+void TfrmComissaoVend::sbtProcurarClick()
+{
+    if (onListPage()) {
+        if (cdsPedido.active() && !cdsPedido.isEmpty())
+            Procura(cdsPedido);
+    } else {
+        TfrmPadrao::sbtProcurarClick();
+    }
+}

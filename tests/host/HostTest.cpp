@@ -1,0 +1,270 @@
+// The shell with the real module libraries, a real server and database:
+// loading, screen lifecycle, the filter record, module failures, opening
+// the invoice module, error reporting and an expired session.
+#include "support/ServerFixture.h"
+
+#include "ComissaoVend.h"
+#include "FiltroComisVend.h"
+#include "Globals.h"
+#include "Host.h"
+#include "MainWindow.h"
+#include "core/Context.h"
+#include "core/DateUtil.h"
+#include "core/ScriptedUi.h"
+#include "widgets/Mdi.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace testsupport;
+
+namespace {
+
+void shoot(QWidget& w, const char* name)
+{
+    const QString dir = qEnvironmentVariable("PED_SCREENSHOTS");
+    if (!dir.isEmpty())
+        w.grab().save(dir + QLatin1Char('/') + QLatin1String(name));
+}
+
+void settle()
+{
+    for (int i = 0; i < 5; ++i) {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+class HostFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fw::ctx().setUi(&ui);
+        // the filter dialog is confirmed as it stands
+        ui.onModal = [this](QObject* d) {
+            ++modals;
+            if (auto* f = qobject_cast<TfrmFiltroComisVend*>(d)) {
+                if (cancelFilter)
+                    return 0;
+                f->sbtConfirmaClick();
+                return 1;
+            }
+            if (auto* l = qobject_cast<host::LoginDialog*>(d)) {
+                ++logins;
+                // the shell offers the same operator; the user types the password again
+                EXPECT_EQ(l->edtOperador->text(), QStringLiteral("ADM"));
+                EXPECT_TRUE(l->edtSenha->text().isEmpty());
+                l->edtSenha->setText(s.password(QStringLiteral("ADM")));
+                l->accept();
+                return l->result();
+            }
+            return 0;
+        };
+        main = std::make_unique<host::MainWindow>(shell);
+        main->show();
+        shell.login({QStringLiteral("127.0.0.1:%1").arg(s.port), QStringLiteral("sqlite:") + s.url.path,
+                     QStringLiteral("ADM"), s.password(QStringLiteral("ADM")), branch});
+        main->refreshStatus();
+    }
+    void TearDown() override
+    {
+        main->mdiArea()->closeAllSubWindows();
+        settle();
+        main.reset();
+        shell.unloadAll();
+        shell.logout();
+        fw::SetDesktopSize({});
+        fw::ctx().setUi(nullptr);
+    }
+
+    QList<TfrmComissaoVend*> screens() const { return main->mdiArea()->findChildren<TfrmComissaoVend*>(); }
+
+    TestServer s{120};
+    fw::ScriptedUi ui;
+    host::Host shell;
+    std::unique_ptr<host::MainWindow> main;
+    QString branch = QStringLiteral("0002");
+    int modals = 0;
+    int logins = 0;
+    bool cancelFilter = false;
+};
+
+TEST_F(HostFixture, IniProcTwiceShowsOneScreenAndUnitsStartOnceInOrder)
+{
+    shell.open(QStringLiteral("PED03600"));
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    ASSERT_EQ(screens().size(), 1);
+    EXPECT_EQ(screens().first(), Cli_ped03600::frmComissaoVend);
+    EXPECT_TRUE(Cli_ped03600::boIdCriado);
+    EXPECT_EQ(PackageUnits::Log().mid(0, 3),
+              QStringList({"Cli_ped03602+", "Cli_ped03601+", "Cli_ped03600+"}));
+    // a second registration starts no unit again, and the first
+    // unregistration ends none
+    const int before = static_cast<int>(PackageUnits::Log().size());
+    shell.module(QStringLiteral("PED03600"))->initialize();
+    shell.module(QStringLiteral("PED03600"))->finalize();
+    EXPECT_EQ(PackageUnits::Log().size(), before);
+    // the screen took the login's branch and was shown in its designed size
+    TfrmComissaoVend* screen = screens().first();
+    EXPECT_EQ(screen->medCdFilial->text(), branch);
+    EXPECT_EQ(screen->edtNmFilial->text(), QStringLiteral("Filial Campinas"));
+    EXPECT_TRUE(screen->medCdFilial->isEnabled()); // PED03600 is not bound to 0002
+    EXPECT_FALSE(qobject_cast<QMdiSubWindow*>(screen->parentWidget())->isMaximized());
+    EXPECT_EQ(screen->size(), QSize(980, 499));
+
+    // leaving the branch loads its parameters and, through the filter, its orders
+    screen->medCdFilialExit();
+    settle();
+    EXPECT_GT(screen->cdsPedido.recordCount(), 0);
+    main->resize(1100, 640);
+    shoot(*main, "comissao-pedidos.png");
+    screen->mnuFormularioClick();
+    settle();
+    shoot(*main, "comissao-itens.png");
+}
+
+TEST_F(HostFixture, ReopenedScreenHasAFreshFilterWhileCodeListsKeepTheirValues)
+{
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    Cli_ped03600::Filtro.boNormal = false;
+    Cli_ped03600::Filtro.Cliente.stLista = QStringLiteral("CLI00001");
+    Cli_ped03600::stPrioridade = QStringLiteral("21");
+    screens().first()->sbtFecharClick();
+    settle();
+    EXPECT_TRUE(screens().isEmpty());
+    EXPECT_FALSE(Cli_ped03600::boIdCriado);
+    EXPECT_EQ(Cli_ped03600::frmComissaoVend, nullptr);
+
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    ASSERT_EQ(screens().size(), 1);
+    EXPECT_TRUE(Cli_ped03600::Filtro.boNormal);
+    EXPECT_TRUE(Cli_ped03600::Filtro.Cliente.stLista.isEmpty());
+    EXPECT_EQ(Cli_ped03600::Filtro.dtAteEmissao, fw::date::today());
+    EXPECT_EQ(Cli_ped03600::Filtro.dtDeEmissao, fw::date::today() - 8);
+    EXPECT_EQ(Cli_ped03600::stPrioridade, QStringLiteral("21"));
+}
+
+TEST_F(HostFixture, ScreenOpensMaximisedOnA640By480Desktop)
+{
+    fw::SetDesktopSize(QSize(640, 480));
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    ASSERT_EQ(screens().size(), 1);
+    EXPECT_TRUE(qobject_cast<QMdiSubWindow*>(screens().first()->parentWidget())->isMaximized());
+}
+
+TEST_F(HostFixture, MissingAndBrokenModulesAreMessagesNotCrashes)
+{
+    QTemporaryDir dir;
+    QFile junk(dir.filePath(QStringLiteral("libPKG_PED09999.so")));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("this is no library");
+    junk.close();
+    shell.moduleDirs.prepend(dir.path());
+    main->openModule(QStringLiteral("PED09999"));
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_TRUE(ui.lastText().startsWith(QStringLiteral("Não foi possível carregar o módulo PED09999"))) << ui.lastText().toStdString();
+    main->openModule(QStringLiteral("PED07777"));
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Módulo PED07777 não encontrado (libPKG_PED07777.so)."));
+    EXPECT_EQ(ui.messages.back().type, fw::MsgType::Error);
+    // the shell goes on
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    EXPECT_EQ(screens().size(), 1);
+}
+
+TEST_F(HostFixture, LoadBplOpensTheInvoicesOfTheOrder)
+{
+    const auto rows = s.db->rows(QStringLiteral(
+        "SELECT CDFILIAL, NRPEDIDO, COUNT(*) FROM NOTAFISCAL GROUP BY CDFILIAL, NRPEDIDO ORDER BY 3 DESC, 1, 2"));
+    ASSERT_FALSE(rows.empty());
+    const QString b = rows[0][0].toString(), o = rows[0][1].toString();
+    fw::LoadBPL(QStringLiteral("PED00103"), {b, o});
+    settle();
+    auto* sub = main->mdiArea()->activeSubWindow();
+    ASSERT_NE(sub, nullptr);
+    auto* grid = sub->findChild<fw::TDBGrid*>(QStringLiteral("dbgPadrao"));
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->model()->rowCount(), rows[0][2].toInt());
+    auto* label = sub->findChild<QLabel*>(QStringLiteral("lblPedido"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("Filial %1 - Pedido %2").arg(b, o));
+    main->resize(900, 500);
+    shoot(*main, "nota-fiscal.png");
+}
+
+TEST_F(HostFixture, ServerFailuresReachTheErrorBoxAndAnExpiredSessionAsksForLoginAgain)
+{
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    TfrmComissaoVend* screen = screens().first();
+    // the session is revoked behind the shell's back
+    httplib::Headers h{{"Authorization", "Bearer " + fw::ctx().login.token.toStdString()}};
+    ASSERT_EQ(s.client->Delete("/session", h)->status, 204);
+    ui.messages.clear();
+    QTest::mouseClick(screen->sbtBuscaComissao, Qt::LeftButton); // dialog, then a refresh that fails
+    settle();
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_EQ(ui.messages.back().text, QStringLiteral("Sessão expirada ou inválida. Entre novamente."));
+    EXPECT_EQ(ui.messages.back().type, fw::MsgType::Error);
+    EXPECT_EQ(logins, 1);
+    EXPECT_EQ(screens().size(), 1); // the shell and the screen are still there
+    EXPECT_TRUE(shell.loggedIn());
+    // and the new session serves the screen again
+    ui.messages.clear();
+    screen->sbtVerificarClick();
+    EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST(FilterRecord, DefaultsAndTypeInformation)
+{
+    TFiltro f;
+    f.NrPedido.stLista = QStringLiteral("x");
+    DefaultFiltro(f, 46000);
+    EXPECT_FALSE(f.NrPedido.boIntervalo);
+    EXPECT_TRUE(f.NrPedido.boTodos);
+    EXPECT_TRUE(f.NrPedido.stLista.isEmpty());
+    EXPECT_TRUE(f.boNormal && f.boAlta && f.boUrgente);
+    EXPECT_TRUE(f.boPPendente);
+    EXPECT_FALSE(f.boPAndamento || f.boPLiquidado || f.boPCancelado || f.boPParcialmente);
+    EXPECT_TRUE(f.boIPendente && f.boIConfirmado && f.boIAprovado && f.boILiquidado && f.boICancelado
+                && f.boIParcialmente);
+    EXPECT_TRUE(f.Produto.boTodos && f.Vendedor.boTodos && f.Cliente.boTodos && f.MuniciCli.boTodos);
+    EXPECT_TRUE(f.boSemEntrega);
+    EXPECT_EQ(f.dtDeEntrega, 0.0);
+    EXPECT_FALSE(f.boSemEmissao);
+    EXPECT_EQ(f.dtDeEmissao, 45992.0);
+    EXPECT_EQ(f.dtAteEmissao, 46000.0);
+    EXPECT_TRUE(f.boPedido);
+    EXPECT_FALSE(f.boOrcamento);
+
+    const TTypeInfo* t = PED03600_TypeInfo("TFiltro");
+    ASSERT_NE(t, nullptr);
+    QStringList names;
+    for (int i = 0; i < t->fieldCount; ++i)
+        names << QLatin1String(t->fields[i].name);
+    EXPECT_EQ(names.join(','), QStringLiteral(
+        "NrPedido,boNormal,boAlta,boUrgente,boPPendente,boPAndamento,boPLiquidado,boPCancelado,boPParcialmente,"
+        "boIPendente,boIConfirmado,boIAprovado,boILiquidado,boICancelado,boIParcialmente,Produto,Vendedor,Cliente,"
+        "boSemEntrega,dtDeEntrega,dtAteEntrega,boSemEmissao,dtDeEmissao,dtAteEmissao,boPedido,boOrcamento,"
+        "MuniciCli,stCdFilial,Ordem"));
+    for (int i = 1; i < t->fieldCount; ++i)
+        EXPECT_GT(t->fields[i].offset, t->fields[i - 1].offset) << t->fields[i].name; // declared order
+    EXPECT_NE(PED03600_TypeInfo("TNrPedido"), nullptr);
+    EXPECT_EQ(PED03600_TypeInfo("TOrdem")->fieldCount, 1);
+    EXPECT_EQ(PED03600_TypeInfo("TNada"), nullptr);
+    f.Ordem.stOrdemCompra = QStringLiteral("OC-77");
+    const QString text = DescribeRecord(*t, &f);
+    EXPECT_TRUE(text.contains(QStringLiteral("NrPedido.boTodos = True")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Ordem.stOrdemCompra = 'OC-77'")));
+    EXPECT_TRUE(text.contains(QStringLiteral("dtAteEmissao = 46000.0")));
+}
+
+} // namespace
