@@ -19,6 +19,10 @@ double doVrpecomitped = 0;
 void Initialization()
 {
     boIdCriado = false;
+    // the library may stay loaded across a finalisation: the constant
+    // table is set again, not left released
+    bost[0].clear();
+    bost[1] = QStringLiteral("T");
 }
 
 void Finalization()

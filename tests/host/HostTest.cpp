@@ -10,6 +10,7 @@
 #include "MainWindow.h"
 #include "core/Context.h"
 #include "core/DateUtil.h"
+#include "core/FwError.h"
 #include "core/ScriptedUi.h"
 #include "widgets/Mdi.h"
 
@@ -221,6 +222,73 @@ TEST_F(HostFixture, ServerFailuresReachTheErrorBoxAndAnExpiredSessionAsksForLogi
     ui.messages.clear();
     screen->sbtVerificarClick();
     EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(HostFixture, BranchChecksParametersOnceAndPriceModeColumns)
+{
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    TfrmComissaoVend* screen = screens().first();
+    ui.messages.clear();
+    screen->medCdFilial->clear();
+    EXPECT_THROW(screen->medCdFilialExit(), fw::Abort);
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Filial deve ser informada."));
+    screen->medCdFilial->setText(QStringLiteral("9999"));
+    EXPECT_THROW(screen->medCdFilialExit(), fw::Abort);
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Filial não cadastrada."));
+    EXPECT_EQ(QApplication::focusWidget(), screen->medCdFilial);
+
+    // 0002 prices by conversion factor
+    screen->medCdFilial->setText(QStringLiteral("2"));
+    modals = 0;
+    screen->medCdFilialExit();
+    EXPECT_EQ(screen->medCdFilial->text(), QStringLiteral("0002"));
+    EXPECT_EQ(screen->lastBranch(), QStringLiteral("0002"));
+    EXPECT_EQ(fw::IndiceCol(*screen->dbgItemPedido, QStringLiteral("SGFATPRECO")), 6);
+    EXPECT_EQ(fw::IndiceCol(*screen->dbgItemPedido, QStringLiteral("QTITEMPED2")), 7);
+    EXPECT_EQ(fw::IndiceCol(*screen->dbgItemPedido, QStringLiteral("SGUNIDPAI")), 8);
+    EXPECT_EQ(fw::IndiceCol(*screen->dbgItemPedido, QStringLiteral("VRPREUNITPED")), -1);
+    EXPECT_EQ(screen->dbgItemPedido->columnWidth(7), 64);
+    // the same branch again only opens the filter
+    const size_t reads = ui.busyKinds.size();
+    screen->medCdFilialExit();
+    EXPECT_EQ(modals, 2);
+    EXPECT_EQ(ui.busyKinds.size() - reads, 2u); // the order list and its first order, no parameters
+
+    // 0001 prices by unit: the columns swap back
+    screen->medCdFilial->setText(QStringLiteral("0001"));
+    screen->medCdFilialExit();
+    EXPECT_EQ(fw::IndiceCol(*screen->dbgItemPedido, QStringLiteral("VRPREUNITPED")), 6);
+    EXPECT_EQ(fw::IndiceCol(*screen->dbgItemPedido, QStringLiteral("VrTotal")), 7);
+    EXPECT_EQ(fw::IndiceCol(*screen->dbgItemPedido, QStringLiteral("SGFATPRECO")), -1);
+    EXPECT_EQ(ui.busyDepth, 0);
+}
+
+TEST_F(HostFixture, OrderArgumentsFollowTheFilterAndTheCodeLists)
+{
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    TfrmComissaoVend* screen = screens().first();
+    screen->medCdFilialExit(); // confirmed: lists rebuilt from the defaults
+    auto wire = [&](size_t i) { return QString::fromStdString(screen->orderArguments().at(i).wire()); };
+    EXPECT_EQ(screen->orderArguments().size(), 30u);
+    EXPECT_EQ(Cli_ped03600::stPrioridade, QStringLiteral("321"));
+    EXPECT_EQ(wire(12), QStringLiteral("\"T\""));
+    EXPECT_EQ(Cli_ped03600::stStatusPedido, QStringLiteral("1"));
+    EXPECT_EQ(Cli_ped03600::stStatusItemPedido, QStringLiteral("1234657"));
+    EXPECT_EQ(wire(16), QStringLiteral("\"\""));  // Parc. Atendido goes last: longer than the fixed text
+    EXPECT_EQ(wire(28), QStringLiteral("\"0002\""));
+    EXPECT_EQ(wire(18), QString::number(fw::date::today() - 8));
+
+    // a cancelled dialog keeps the lists
+    Cli_ped03600::Filtro.boUrgente = false;
+    cancelFilter = true;
+    screen->sbtFiltroClick();
+    EXPECT_EQ(Cli_ped03600::stPrioridade, QStringLiteral("321"));
+    cancelFilter = false;
+    screen->sbtFiltroClick();
+    EXPECT_EQ(Cli_ped03600::stPrioridade, QStringLiteral("32"));
+    EXPECT_EQ(wire(12), QStringLiteral("\"\""));
 }
 
 TEST(FilterRecord, DefaultsAndTypeInformation)
