@@ -17,11 +17,13 @@ TfrmNotaPedido::TfrmNotaPedido(const QString& branch, const QString& order, QWid
     resize(640, 320);
     Field& nr = cdsNota.addField(QStringLiteral("NRNOTAFISCAL"), FieldType::String, 10);
     nr.displayLabel = QStringLiteral("Nº Nota");
+    nr.displayWidth = 13;
     cdsNota.addField(QStringLiteral("SGSERIENF"), FieldType::String, 3).displayLabel = QStringLiteral("Série");
     cdsNota.addField(QStringLiteral("DTEMISSAONF"), FieldType::DateTime).displayLabel = QStringLiteral("Emissão");
     Field& total = cdsNota.addField(QStringLiteral("VRTOTALNF"), FieldType::Float);
     total.displayLabel = QStringLiteral("Valor Total");
     total.displayFormat = QStringLiteral("#,##0.00");
+    total.displayWidth = 16;
     for (int i = 0; i < cdsNota.fieldCount(); ++i)
         cdsNota.field(i).readOnly = true;
     dtsPadrao.setDataSet(&cdsNota);

@@ -129,6 +129,42 @@ TEST_F(HostFixture, IniProcTwiceShowsOneScreenAndUnitsStartOnceInOrder)
     shoot(*main, "comissao-itens.png");
 }
 
+TEST_F(HostFixture, LoginDialogHelpAndTheEmptyMainWindow)
+{
+    main->resize(900, 500);
+    settle();
+    shoot(*main, "janela-principal.png");
+    host::LoginDialog dlg(main.get());
+    dlg.setData({QStringLiteral("127.0.0.1:8080"), QStringLiteral("sqlite:/srv/ped/demo.db"), QStringLiteral("ADM"), {},
+                 QStringLiteral("0001")});
+    dlg.show();
+    settle();
+    shoot(dlg, "login.png");
+    // a wrong password keeps the dialog open and says why
+    dlg.tryLogin = [this](const host::LoginData& d) {
+        try {
+            shell.login(d);
+            return true;
+        } catch (...) {
+            host::reportError(std::current_exception());
+            return false;
+        }
+    };
+    dlg.setData({QStringLiteral("127.0.0.1:%1").arg(s.port), QStringLiteral("sqlite:") + s.url.path,
+                 QStringLiteral("ADM"), QStringLiteral("errada"), QStringLiteral("0001")});
+    dlg.accept();
+    EXPECT_EQ(dlg.result(), 0);
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Operador ou senha inválidos."));
+
+    // F1 on the commission screen opens its help page
+    QString page;
+    shell.showHelp = [&](int, const QString& p) { page = p; };
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    screens().first()->sbtAjudaClick();
+    EXPECT_TRUE(page.endsWith(QStringLiteral("/12203600.html"))) << page.toStdString();
+}
+
 TEST_F(HostFixture, ReopenedScreenHasAFreshFilterWhileCodeListsKeepTheirValues)
 {
     shell.open(QStringLiteral("PED03600"));
