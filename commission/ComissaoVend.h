@@ -132,7 +132,6 @@ private:
     void buildQueries();
     void loadOrders();
     bool onListPage() const { return pgcPadrao->currentWidget() == tshFolhaDados; }
-    bool vendorEditing() const;
     bool orderEditing() const;
     void setPageEnabled(QWidget* page, bool on);
 

@@ -82,13 +82,7 @@ void TfrmComissaoVend::medCdFilialExit()
             BusyGuard busy(6);
             const Payload params = CheckResultServ(
                 netComissaoVendedor->call(QStringLiteral("getParametros"), {code, Operador(), FiliProc()}), true, 0);
-            // decode all three before replacing any, so a bad answer keeps the old parameters
-            Table param = decodePacket(params.at(0), QStringLiteral("cdsParamPedido"));
-            Table expedicao = decodePacket(params.at(1), QStringLiteral("cdsParExpedicao"));
-            Table oper = decodePacket(params.at(2), QStringLiteral("cdsOperTPed"));
-            cdsParamPedido.setTable(std::move(param));
-            cdsParExpedicao.setTable(std::move(expedicao));
-            cdsOperTPed.setTable(std::move(oper));
+            setDataEach(params, {&cdsParamPedido, &cdsParExpedicao, &cdsOperTPed});
             qryVendLog->Close();
             qryVendLog->ParamByName(QStringLiteral("P_CDOPERADOR")).setAsString(Operador());
             qryVendLog->Open();

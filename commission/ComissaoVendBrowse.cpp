@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QPalette>
+#include <QScopeGuard>
 
 using namespace fw;
 
@@ -98,10 +99,7 @@ void TfrmComissaoVend::cdsPedidoAfterScroll()
             cdsSomatorio.emptyDataSet();
             nedTotal->SetNumber(0);
             cdsItemPedido.disableControls();
-            struct Release {
-                RecordSet& rs;
-                ~Release() { rs.enableControls(); }
-            } release{cdsItemPedido};
+            const auto release = qScopeGuard([this] { cdsItemPedido.enableControls(); });
             for (cdsItemPedido.first(); !cdsItemPedido.eof(); cdsItemPedido.next()) {
                 cdsSomatorio.append();
                 cdsSomatorio.fieldByName(u"VRTOTAL").setValue(cdsItemPedido.fieldByName(u"VrTotal").value());

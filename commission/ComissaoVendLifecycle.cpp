@@ -8,6 +8,9 @@
 #include "widgets/Events.h"
 #include "widgets/Mdi.h"
 
+#include <QScopeGuard>
+#include <memory>
+
 using namespace fw;
 using namespace Cli_ped03600;
 
@@ -16,13 +19,9 @@ void CriaComissaoVend()
     // The hourglass goes back on every path, a failed creation included.
     CursorGuard cursor;
     if (!boIdCriado) {
-        auto* screen = new TfrmComissaoVend;
-        try {
-            screen->FormCreate();
-        } catch (...) {
-            delete screen;
-            throw;
-        }
+        auto created = std::make_unique<TfrmComissaoVend>();
+        created->FormCreate();
+        TfrmComissaoVend* screen = created.release();
         frmComissaoVend = screen;
         QObject::connect(screen, &QObject::destroyed, [screen] {
             if (frmComissaoVend == screen)
@@ -68,6 +67,10 @@ void TfrmComissaoVend::FormActivate()
     update();
     if (!boPrimVez)
         return;
+    const auto firstDone = qScopeGuard([this] {
+        boPrimVez = false;
+        m_lastBranch.clear();
+    });
     medCdFilial->setText(FiliProc());
     edtNmFilial->setText(NomeFiliProc());
     const bool fixed = ModuFili();
@@ -78,16 +81,8 @@ void TfrmComissaoVend::FormActivate()
     }
     if (fixed) {
         focusBack(dbgPadrao);
-        try {
-            medCdFilialExit();
-        } catch (...) {
-            boPrimVez = false;
-            m_lastBranch.clear();
-            throw;
-        }
+        medCdFilialExit();
     }
-    boPrimVez = false;
-    m_lastBranch.clear();
 }
 
 void TfrmComissaoVend::FormClose()

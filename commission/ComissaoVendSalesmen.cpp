@@ -22,10 +22,7 @@ void TfrmComissaoVend::cdsItemPedidoAfterScroll()
                                                               cdsItemPedido.fieldByName(u"NRPEDIDO").asString(),
                                                               cdsItemPedido.fieldByName(u"NRITEMPED").asString()}),
         true, 0);
-    Table nf = decodePacket(lanc.at(0), QStringLiteral("cdsLancNf"));
-    Table lines = decodePacket(lanc.at(1), QStringLiteral("cdsVendedor"));
-    cdsLancNf.setTable(std::move(nf));
-    cdsVendedor.setTable(std::move(lines));
+    setDataEach(lanc, {&cdsLancNf, &cdsVendedor});
     if (served) {
         edtDataSaida->clear();
         if (!cdsLancNf.isEmpty())

@@ -43,11 +43,6 @@ bool TfrmComissaoVend::orderEditing() const
     return editingState(cdsPedido.state());
 }
 
-bool TfrmComissaoVend::vendorEditing() const
-{
-    return editingState(cdsVendedor.state());
-}
-
 void TfrmComissaoVend::setPageEnabled(QWidget* page, bool on)
 {
     pgcPadrao->setTabEnabled(pgcPadrao->indexOf(page), on);

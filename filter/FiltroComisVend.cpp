@@ -1,10 +1,9 @@
 #include "FiltroComisVend.h"
 
 #include "ComissaoVend.h"
+#include "Dialogs.h"
 #include "Globals.h"
-#include "core/Context.h"
 
-using namespace fw;
 using namespace Cli_ped03601;
 
 // The criteria controls are not built yet: confirming keeps the filter
@@ -34,17 +33,5 @@ void TfrmFiltroComisVend::sbtConfirmaClick()
 
 bool CriaFiltroComissao()
 {
-    if (!boFiltroCriado) {
-        CursorGuard cursor;
-        frmFiltroComisVend = new TfrmFiltroComisVend(Cli_ped03600::frmComissaoVend);
-        frmFiltroComisVend->FormCreate();
-        boFiltroCriado = true;
-    }
-    TfrmFiltroComisVend* dlg = frmFiltroComisVend;
-    ctx().ui().execModal(dlg);
-    const bool confirmed = dlg->Confirmado;
-    frmFiltroComisVend = nullptr;
-    boFiltroCriado = false;
-    dlg->deleteLater();
-    return confirmed;
+    return RunUnitDialog(frmFiltroComisVend, boFiltroCriado, Cli_ped03600::frmComissaoVend).Confirmado;
 }

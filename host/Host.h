@@ -76,7 +76,6 @@ public:
 
 private:
     Module& load(const QString& code);
-    void readSettings();
 
     LoginData m_login;
     QString m_token;

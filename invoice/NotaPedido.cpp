@@ -6,6 +6,7 @@
 #include "widgets/Mdi.h"
 
 #include <QVBoxLayout>
+#include <memory>
 
 using namespace fw;
 
@@ -94,14 +95,9 @@ Q_DECL_EXPORT void IniProcParams(const QVariantList* params)
     if (!params || params->size() < 2)
         throw Error(QStringLiteral("Nota Fiscal do Pedido: informe a filial e o número do pedido."));
     CursorGuard cursor;
-    auto* screen = new TfrmNotaPedido(params->at(0).toString(), params->at(1).toString());
-    try {
-        screen->FormCreate();
-    } catch (...) {
-        delete screen;
-        throw;
-    }
-    ShowChildWindow(screen, DesktopSize() == QSize(640, 480));
+    auto screen = std::make_unique<TfrmNotaPedido>(params->at(0).toString(), params->at(1).toString());
+    screen->FormCreate();
+    ShowChildWindow(screen.release(), DesktopSize() == QSize(640, 480));
 }
 
 Q_DECL_EXPORT void IniProc()

@@ -1,6 +1,7 @@
 #include "BuscaComissao.h"
 
 #include "ComissaoVend.h"
+#include "Dialogs.h"
 #include "Globals.h"
 #include "core/Consiste.h"
 #include "core/Context.h"
@@ -117,17 +118,5 @@ void TfrmBuscaComissao::sbtConfirmaClick()
 
 void CriaBuscaComissao()
 {
-    if (!boFiltroCriado) {
-        // the hourglass covers the creation, not the user's time in the dialog
-        CursorGuard cursor;
-        frmBuscaComissao = new TfrmBuscaComissao(Cli_ped03600::frmComissaoVend);
-        frmBuscaComissao->FormCreate();
-        boFiltroCriado = true;
-    }
-    TfrmBuscaComissao* dlg = frmBuscaComissao;
-    ctx().ui().execModal(dlg);
-    // never reused once closed
-    frmBuscaComissao = nullptr;
-    boFiltroCriado = false;
-    dlg->deleteLater();
+    RunUnitDialog(frmBuscaComissao, boFiltroCriado, Cli_ped03600::frmComissaoVend);
 }

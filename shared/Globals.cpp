@@ -114,9 +114,4 @@ const QStringList& Log()
 {
     return unitLog;
 }
-
-int RegisterCount()
-{
-    return registered;
-}
 } // namespace PackageUnits

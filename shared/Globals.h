@@ -60,5 +60,4 @@ void Unregister();
 // Order in which units started and ended since load, for diagnostics:
 // "Cli_ped03602+", "Cli_ped03601+", ... "Cli_ped03600-".
 const QStringList& Log();
-int RegisterCount();
 } // namespace PackageUnits

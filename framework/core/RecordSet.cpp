@@ -490,6 +490,18 @@ void RecordSet::setData(const Payload& packet)
     setTable(std::move(t));
 }
 
+void setDataEach(const Payload& array, std::initializer_list<RecordSet*> sets)
+{
+    std::vector<Table> tables;
+    tables.reserve(sets.size());
+    size_t i = 0;
+    for (RecordSet* rs : sets)
+        tables.push_back(decodePacket(array.at(i++), rs->name()));
+    i = 0;
+    for (RecordSet* rs : sets)
+        rs->setTable(std::move(tables[i++]));
+}
+
 void RecordSet::setTable(Table&& table)
 {
     validateTable(table);

@@ -334,4 +334,8 @@ private:
 
 QString fieldTypeName(FieldType t);
 
+// Loads element i of an array answer into sets[i]; every element is decoded
+// before any set changes, so a bad answer leaves them all as they were.
+void setDataEach(const Payload& array, std::initializer_list<RecordSet*> sets);
+
 } // namespace fw

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QToolButton>
 
 namespace fw {
@@ -152,11 +153,7 @@ void TDBGrid::applyColumns()
     if (!m || m_applying)
         return;
     // Setting the model's columns resets it, which calls here again.
-    m_applying = true;
-    struct Done {
-        bool& flag;
-        ~Done() { flag = false; }
-    } done{m_applying};
+    const QScopedValueRollback applying(m_applying, true);
     RecordSet* rs = m->recordSet();
     if (!m_explicitColumns) {
         m_columns.clear();

@@ -38,6 +38,18 @@ Field* firstVisible(RecordSet& rs, const QString& skip = {})
     return nullptr;
 }
 
+// The "Procurar" edit at the top of a picker.
+QLineEdit* addSearchEdit(QDialog* dialog, QVBoxLayout* lay)
+{
+    auto* form = new QFormLayout;
+    auto* search = new QLineEdit(dialog);
+    search->setObjectName(QStringLiteral("edtProcura"));
+    search->setAccessibleName(QStringLiteral("Procurar"));
+    form->addRow(QStringLiteral("&Procurar:"), search);
+    lay->addLayout(form);
+    return search;
+}
+
 QLabel* emptyLabel(const QString& caption, QWidget* parent)
 {
     auto* l = new QLabel(captionEmptyText(caption).isEmpty() ? QStringLiteral("Não há registros.") : captionEmptyText(caption), parent);
@@ -54,12 +66,7 @@ TPesquisaDialog::TPesquisaDialog(RecordSet& source, const QString& caption, QWid
     setObjectName(QStringLiteral("frmPesquisa"));
     setWindowTitle(QStringLiteral("Pesquisa - %1").arg(captionTitle(caption)));
     auto* lay = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
-    m_search = new QLineEdit(this);
-    m_search->setObjectName(QStringLiteral("edtProcura"));
-    m_search->setAccessibleName(QStringLiteral("Procurar"));
-    form->addRow(QStringLiteral("&Procurar:"), m_search);
-    lay->addLayout(form);
+    m_search = addSearchEdit(this, lay);
     m_grid = new TDBGrid(this, QStringLiteral("dbgPesquisa"));
     m_grid->setEditing(false);
     m_grid->setDataSource(&m_ds);
@@ -207,12 +214,7 @@ TPesquisaListaDialog::TPesquisaListaDialog(RecordSet& source, const QString& key
     setObjectName(QStringLiteral("frmPesquisaLista"));
     setWindowTitle(QStringLiteral("Seleção - %1").arg(captionTitle(caption)));
     auto* lay = new QVBoxLayout(this);
-    auto* form = new QFormLayout;
-    m_search = new QLineEdit(this);
-    m_search->setObjectName(QStringLiteral("edtProcura"));
-    m_search->setAccessibleName(QStringLiteral("Procurar"));
-    form->addRow(QStringLiteral("&Procurar:"), m_search);
-    lay->addLayout(form);
+    m_search = addSearchEdit(this, lay);
     m_model = new CheckListModel(source, keyField, this);
     m_model->preselect(splitListText(selection));
     m_view = new QTableView(this);
