@@ -98,18 +98,20 @@ void TfrmComissaoVend::cdsPedidoAfterScroll()
                 cdsSomatorio.createDataSet();
             cdsSomatorio.emptyDataSet();
             nedTotal->SetNumber(0);
+            // Rows are read in place: scrolling would fetch every item's
+            // salesmen from the server only to come back to the first item.
             cdsItemPedido.disableControls();
             const auto release = qScopeGuard([this] { cdsItemPedido.enableControls(); });
-            for (cdsItemPedido.first(); !cdsItemPedido.eof(); cdsItemPedido.next()) {
+            Field& itemTotal = cdsItemPedido.fieldByName(u"VrTotal");
+            for (int r = 0; r < cdsItemPedido.recordCount(); ++r) {
                 cdsSomatorio.append();
-                cdsSomatorio.fieldByName(u"VRTOTAL").setValue(cdsItemPedido.fieldByName(u"VrTotal").value());
+                cdsSomatorio.fieldByName(u"VRTOTAL").setValue(cdsItemPedido.withRow(r, [&] { return itemTotal.value(); }));
                 cdsSomatorio.post();
             }
             double total = 0;
             for (cdsSomatorio.first(); !cdsSomatorio.eof(); cdsSomatorio.next())
                 total = RoundDec(total, 2) + RoundDec(cdsSomatorio.fieldByName(u"VRTOTAL").asFloat(), 2);
             nedTotal->SetNumber(total);
-            cdsItemPedido.first();
         } catch (const std::exception&) {
             // the total is a convenience: a failure only leaves it at zero
         }

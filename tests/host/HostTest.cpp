@@ -1,98 +1,18 @@
 // The shell with the real module libraries, a real server and database:
 // loading, screen lifecycle, the filter record, module failures, opening
 // the invoice module, error reporting and an expired session.
-#include "support/ServerFixture.h"
+#include "HostFixture.h"
 
-#include "ComissaoVend.h"
-#include "FiltroComisVend.h"
 #include "Globals.h"
-#include "Host.h"
-#include "MainWindow.h"
-#include "core/Context.h"
 #include "core/DateUtil.h"
 #include "core/FwError.h"
-#include "core/ScriptedUi.h"
-#include "widgets/Mdi.h"
 
-#include <QApplication>
 #include <QFile>
-#include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QTest>
-#include <gtest/gtest.h>
 
 using namespace testsupport;
 
 namespace {
-
-void shoot(QWidget& w, const char* name)
-{
-    const QString dir = qEnvironmentVariable("PED_SCREENSHOTS");
-    if (!dir.isEmpty())
-        w.grab().save(dir + QLatin1Char('/') + QLatin1String(name));
-}
-
-void settle()
-{
-    for (int i = 0; i < 5; ++i) {
-        QApplication::processEvents();
-        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    }
-}
-
-class HostFixture : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        fw::ctx().setUi(&ui);
-        // the filter dialog is confirmed as it stands
-        ui.onModal = [this](QObject* d) {
-            ++modals;
-            if (auto* f = qobject_cast<TfrmFiltroComisVend*>(d)) {
-                if (cancelFilter)
-                    return 0;
-                f->sbtConfirmaClick();
-                return 1;
-            }
-            if (auto* l = qobject_cast<host::LoginDialog*>(d)) {
-                ++logins;
-                // the shell offers the same operator; the user types the password again
-                EXPECT_EQ(l->edtOperador->text(), QStringLiteral("ADM"));
-                EXPECT_TRUE(l->edtSenha->text().isEmpty());
-                l->edtSenha->setText(s.password(QStringLiteral("ADM")));
-                l->accept();
-                return l->result();
-            }
-            return 0;
-        };
-        main = std::make_unique<host::MainWindow>(shell);
-        main->show();
-        shell.login({QStringLiteral("127.0.0.1:%1").arg(s.port), QStringLiteral("sqlite:") + s.url.path,
-                     QStringLiteral("ADM"), s.password(QStringLiteral("ADM")), branch});
-        main->refreshStatus();
-    }
-    void TearDown() override
-    {
-        main->mdiArea()->closeAllSubWindows();
-        settle();
-        main.reset();
-        shell.unloadAll();
-        shell.logout();
-        fw::SetDesktopSize({});
-        fw::ctx().setUi(nullptr);
-    }
-
-    QList<TfrmComissaoVend*> screens() const { return main->mdiArea()->findChildren<TfrmComissaoVend*>(); }
-
-    TestServer s{120};
-    fw::ScriptedUi ui;
-    host::Host shell;
-    std::unique_ptr<host::MainWindow> main;
-    QString branch = QStringLiteral("0002");
-    int modals = 0;
-    int logins = 0;
-    bool cancelFilter = false;
-};
 
 TEST_F(HostFixture, IniProcTwiceShowsOneScreenAndUnitsStartOnceInOrder)
 {
@@ -298,33 +218,6 @@ TEST_F(HostFixture, BranchChecksParametersOnceAndPriceModeColumns)
     EXPECT_EQ(fw::IndiceCol(*screen->dbgItemPedido, QStringLiteral("VrTotal")), 7);
     EXPECT_EQ(fw::IndiceCol(*screen->dbgItemPedido, QStringLiteral("SGFATPRECO")), -1);
     EXPECT_EQ(ui.busyDepth, 0);
-}
-
-TEST_F(HostFixture, OrderArgumentsFollowTheFilterAndTheCodeLists)
-{
-    shell.open(QStringLiteral("PED03600"));
-    settle();
-    TfrmComissaoVend* screen = screens().first();
-    screen->medCdFilialExit(); // confirmed: lists rebuilt from the defaults
-    auto wire = [&](size_t i) { return QString::fromStdString(screen->orderArguments().at(i).wire()); };
-    EXPECT_EQ(screen->orderArguments().size(), 30u);
-    EXPECT_EQ(Cli_ped03600::stPrioridade, QStringLiteral("321"));
-    EXPECT_EQ(wire(12), QStringLiteral("\"T\""));
-    EXPECT_EQ(Cli_ped03600::stStatusPedido, QStringLiteral("1"));
-    EXPECT_EQ(Cli_ped03600::stStatusItemPedido, QStringLiteral("1234657"));
-    EXPECT_EQ(wire(16), QStringLiteral("\"\""));  // Parc. Atendido goes last: longer than the fixed text
-    EXPECT_EQ(wire(28), QStringLiteral("\"0002\""));
-    EXPECT_EQ(wire(18), QString::number(fw::date::today() - 8));
-
-    // a cancelled dialog keeps the lists
-    Cli_ped03600::Filtro.boUrgente = false;
-    cancelFilter = true;
-    screen->sbtFiltroClick();
-    EXPECT_EQ(Cli_ped03600::stPrioridade, QStringLiteral("321"));
-    cancelFilter = false;
-    screen->sbtFiltroClick();
-    EXPECT_EQ(Cli_ped03600::stPrioridade, QStringLiteral("32"));
-    EXPECT_EQ(wire(12), QStringLiteral("\"\""));
 }
 
 TEST(FilterRecord, DefaultsAndTypeInformation)
