@@ -7,6 +7,7 @@
 //      loopback TCP echo of the same request and answer bytes;
 //  (d) sequential 1 KB SetVendedor change sets vs a bare sqlite3 loop writing
 //      the same rows, one transaction each, at the same durability.
+#include "BareFetch.h"
 #include "BenchUtil.h"
 #include "Server.h"
 
@@ -42,29 +43,6 @@ std::vector<double> timesMs(int n, const std::function<void()>& fn)
 double pct(const std::vector<double>& sorted, double p)
 {
     return sorted[std::min(sorted.size() - 1, static_cast<size_t>(p * static_cast<double>(sorted.size())))];
-}
-
-// Bare loop: prepare, bind, step and read every column.
-double bareFetch(sqlite3* h, const std::string& sql, const QVariantList& params)
-{
-    sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr);
-    int i = 1;
-    for (const QVariant& v : params) {
-        if (v.typeId() == QMetaType::Double)
-            sqlite3_bind_double(st, i++, v.toDouble());
-        else {
-            const QByteArray u = v.toString().toUtf8();
-            sqlite3_bind_text(st, i++, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
-        }
-    }
-    double acc = 0;
-    const int n = sqlite3_column_count(st);
-    while (sqlite3_step(st) == SQLITE_ROW)
-        for (int c = 0; c < n; ++c)
-            acc += sqlite3_column_type(st, c) == SQLITE_TEXT ? sqlite3_column_bytes(st, c) : sqlite3_column_double(st, c);
-    sqlite3_finalize(st);
-    return acc;
 }
 
 json orderParams(double from, double to)
@@ -151,7 +129,7 @@ int main(int argc, char** argv)
         const size_t n = json::parse(answer)["result"]["rows"].size();
         const std::string sql = db.lastPacketSql().toStdString();
         const QVariantList p = db.lastPacketParams();
-        const double bare = bench::medianMs(5, [&] { bareFetch(db.sqliteHandle(), sql, p); });
+        const double bare = bench::medianMs(5, [&] { bench::bareFetch(db.sqliteHandle(), sql, p); });
         std::printf("(a) %zu orders fetched\n", n);
         rows.push_back({"(a) server fetch+encode of " + std::to_string(n) + " orders", ours, "ms", "bare sqlite3 loop, same SQL", bare, 1.5});
     }
@@ -172,7 +150,7 @@ int main(int argc, char** argv)
         server.handleRpc(QStringLiteral("Ped03600.rdmComissaoVend"), body, adm, method, ok);
         const std::string sql = db.lastPacketSql().toStdString();
         const QVariantList p = db.lastPacketParams();
-        const auto bare = timesMs(50, [&] { bareFetch(db.sqliteHandle(), sql, p); });
+        const auto bare = timesMs(50, [&] { bench::bareFetch(db.sqliteHandle(), sql, p); });
         rows.push_back({"(b) GetPedido over HTTP, 8 days, p50", pct(t, 0.5), "ms", "bare sqlite3 loop p50", pct(bare, 0.5), 0});
         rows.push_back({"(b) GetPedido over HTTP, 8 days, p99", pct(t, 0.99), "ms", "bare sqlite3 loop p99", pct(bare, 0.99), 0});
         std::printf("(b) goal p50 <= 20 ms: %s\n", pct(t, 0.5) <= 20 ? "met" : "MISSED");
