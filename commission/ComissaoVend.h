@@ -122,8 +122,24 @@ public:
     QString itemStatusCaption(const QString& code) const;
     QString roleCaption(const QString& letter) const;
 
-    // Salesmen of the current item.
+    // Salesmen of the current item and their commission lines.
     void cdsItemPedidoAfterScroll();
+    void dbgVendedorColEnter();
+    void dbgVendedorColExit();
+    void dbgVendedorEditButtonClick();
+    void dbgVendedorDrawColumnCell(const fw::TColumn& col, fw::Field& field, fw::CellStyle& style);
+    void cdsVendedorBeforeInsert();
+    void cdsVendedorAfterInsert();
+    void cdsVendedorBeforeEdit();
+    void cdsVendedorBeforePost();
+    void cdsVendedorAfterPost();
+    void cdsVendedorBeforeDelete();
+    void cdsVendedorAfterDelete();
+    void cdsVendedorAfterCancel();
+    void sbtIncluirClick() override;
+    void sbtAlterarClick() override;
+    void Vd_CdVendedor(bool required);
+    void Vd_Comissao();
 
 private:
     void buildUi();
@@ -135,7 +151,14 @@ private:
     bool orderEditing() const;
     void setPageEnabled(QWidget* page, bool on);
 
+    bool salesmanEditing() const;
+    QString itemKey(const char* field) const;
+    void applyPercentReadOnly();
+    void placeSalesmanColumn(const QString& field);
+    void sendSalesmen(bool allItems);
+
     QString m_lastBranch;
+    bool m_placing = false;
 };
 
 // Creates the screen once and shows it as a child window of the host.

@@ -54,6 +54,20 @@ void TfrmComissaoVend::FormCreate()
             return QString();
         return msgPadrao.Msg(f.asString().isEmpty() ? QStringLiteral("N") : f.asString());
     };
+    cdsVendedor.beforeInsert = [this](RecordSet&) { cdsVendedorBeforeInsert(); };
+    cdsVendedor.afterInsert = [this](RecordSet&) { cdsVendedorAfterInsert(); };
+    cdsVendedor.beforeEdit = [this](RecordSet&) { cdsVendedorBeforeEdit(); };
+    cdsVendedor.beforePost = [this](RecordSet&) { cdsVendedorBeforePost(); };
+    cdsVendedor.afterPost = [this](RecordSet&) { cdsVendedorAfterPost(); };
+    cdsVendedor.beforeDelete = [this](RecordSet&) { cdsVendedorBeforeDelete(); };
+    cdsVendedor.afterDelete = [this](RecordSet&) { cdsVendedorAfterDelete(); };
+    cdsVendedor.afterCancel = [this](RecordSet&) { cdsVendedorAfterCancel(); };
+    dbgVendedor->OnColEnter = [this](TDBGrid&) { dbgVendedorColEnter(); };
+    dbgVendedor->OnColExit = [this](TDBGrid&) { dbgVendedorColExit(); };
+    dbgVendedor->OnEditButtonClick = [this](TDBGrid&) { dbgVendedorEditButtonClick(); };
+    dbgVendedor->OnDrawColumnCell = [this](TDBGrid&, const TColumn& c, Field& f, CellStyle& st) {
+        dbgVendedorDrawColumnCell(c, f, st);
+    };
     cdsVendedor.fieldByName(u"DSCARGOVEND").onGetText = [this](const Field& f, bool) {
         return roleCaption(f.dataSet().fieldByName(u"IDCARGOVEND").asString());
     };

@@ -3,6 +3,7 @@
 #include "Events.h"
 #include "core/Context.h"
 #include "core/FwError.h"
+#include "core/Messages.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -56,6 +57,11 @@ public:
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& opt, const QModelIndex& index) const override
     {
+        // The record enters edit as typing starts, so its gates run before
+        // anything is typed; a refused edit opens no editor.
+        if (RecordSet* rs = m_grid->recordSet(); rs && rs->active() && rs->state() == DataSetState::Browse
+            && !rs->isEmpty() && !runHandler([rs] { rs->edit(); }))
+            return nullptr;
         const int c = index.column();
         if (c < 0 || c >= m_grid->columnCountGrid() || !m_grid->m_columns[static_cast<size_t>(c)].ButtonStyle)
             return QStyledItemDelegate::createEditor(parent, opt, index);
@@ -317,6 +323,24 @@ void TDBGrid::keyPressEvent(QKeyEvent* e)
             e->accept();
             return;
         }
+    }
+    RecordSet* rs = recordSet();
+    if (rs && rs->active() && m_editing && e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) {
+        runHandler([rs] { rs->insert(); });
+        e->accept();
+        return;
+    }
+    if (rs && rs->active() && m_editing && e->key() == Qt::Key_Delete && (e->modifiers() & Qt::ControlModifier)
+        && !rs->isEmpty() && state() != QAbstractItemView::EditingState) {
+        // delete with confirmation, as the toolbar's delete
+        runHandler([rs] {
+            if (rs->state() != DataSetState::Browse)
+                rs->cancel();
+            if (TMessages::baseCatalogue().ShowMsg(QStringLiteral("Excluir"), MsgType::Confirmation, Buttons::YesNo) == mrYes)
+                rs->deleteRecord();
+        });
+        e->accept();
+        return;
     }
     if ((e->key() == Qt::Key_F9 || ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && (e->modifiers() & Qt::ControlModifier)))) {
         editButtonClick();

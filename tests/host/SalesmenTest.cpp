@@ -1,0 +1,420 @@
+// Editing the salesmen of an item on the real screen against a real server:
+// code and percentage validation, the default percentage, the gates, the
+// question about every item, what reaches the database, failures and a
+// second user's conflicting change.
+#include "HostFixture.h"
+
+#include "Globals.h"
+#include "core/FwError.h"
+#include "widgets/Events.h"
+
+using namespace testsupport;
+using json = nlohmann::json;
+
+namespace {
+
+class SalesmenTest : public HostFixture {
+protected:
+    void SetUp() override
+    {
+        HostFixture::SetUp();
+        sc = openScreen();
+        ASSERT_NE(sc, nullptr);
+        sc->medCdFilialExit();
+        settle();
+        ASSERT_FALSE(sc->cdsPedido.isEmpty());
+        order = sc->cdsPedido.fieldByName(u"NRPEDIDO").asString();
+        for (const auto& r : s.db->rows(QStringLiteral("SELECT CDVENDEDOR FROM VENDEDOR WHERE IDGERACOMISVEND = 'S' "
+                                                       "ORDER BY CDVENDEDOR")))
+            salesmen << r[0].toString();
+        ASSERT_GE(salesmen.size(), 5);
+        // every item pending, no lines, no invoices, no accounts; the first
+        // item has one line of the first salesman at 5%
+        const QVariantList key{order};
+        s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), key);
+        s.db->exec(QStringLiteral("DELETE FROM LANCNF WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), key);
+        s.db->exec(QStringLiteral("DELETE FROM CONTAPAGA WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), key);
+        s.db->exec(QStringLiteral("UPDATE ITEMPEDIDO SET IDSITITEMPED = '1' WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), key);
+        for (const auto& r : s.db->rows(QStringLiteral("SELECT NRITEMPED FROM ITEMPEDIDO WHERE CDFILIAL = '0002' AND "
+                                                       "NRPEDIDO = ? ORDER BY NRITEMPED"),
+                                        key))
+            items << r[0].toString();
+        ASSERT_GE(items.size(), 2);
+        addLine(items[0], salesmen[0], 5);
+        sc->mnuFormularioClick();
+        settle();
+        ASSERT_EQ(sc->cdsVendedor.recordCount(), 1);
+        ui.messages.clear();
+        proxy.clear();
+    }
+
+    void addLine(const QString& item, const QString& salesman, double pct)
+    {
+        s.db->exec(QStringLiteral("INSERT INTO COMISITEMPED (CDFILIAL, NRPEDIDO, NRITEMPED, CDVENDEDOR, VRPECOMITPED) "
+                                  "VALUES ('0002', ?, ?, ?, ?)"),
+                   {order, item, salesman, pct});
+    }
+    // The stored lines of an item as "code=pct" in code order.
+    QStringList stored(const QString& item)
+    {
+        QStringList out;
+        for (const auto& r : s.db->rows(QStringLiteral("SELECT CDVENDEDOR, VRPECOMITPED FROM COMISITEMPED WHERE CDFILIAL "
+                                                       "= '0002' AND NRPEDIDO = ? AND NRITEMPED = ? ORDER BY 1"),
+                                        {order, item}))
+            out << QStringLiteral("%1=%2").arg(r[0].toString()).arg(r[1].toDouble());
+        return out;
+    }
+
+    int col(const char* field) const { return fw::IndiceCol(*sc->dbgVendedor, QLatin1String(field)); }
+    // The user moves to a column of the salesman grid (its exit check runs).
+    void goTo(const char* field)
+    {
+        sc->dbgVendedor->setSelectedIndex(col(field));
+        settle();
+    }
+    // The user types into a cell of the current line.
+    bool type(const char* field, const QString& text)
+    {
+        auto* m = sc->dbgVendedor->model();
+        return m->setData(m->index(sc->cdsVendedor.recNo(), col(field)), text, Qt::EditRole);
+    }
+    QString value(const char* field) { return sc->cdsVendedor.fieldByName(QString::fromLatin1(field)).asString(); }
+    bool editing() const
+    {
+        return sc->cdsVendedor.state() == fw::DataSetState::Edit || sc->cdsVendedor.state() == fw::DataSetState::Insert;
+    }
+    // The command as a click runs it: false when it aborted.
+    bool run(const std::function<void()>& fn) { return fw::runHandler(fn); }
+    // A refused action leaves the line being edited, on the given column.
+    void expectKeptOn(const char* field, const QString& message)
+    {
+        EXPECT_EQ(ui.lastText(), message);
+        EXPECT_TRUE(editing());
+        settle();
+        EXPECT_EQ(sc->dbgVendedor->SelectedIndex(), col(field));
+        QWidget* f = QApplication::focusWidget();
+        EXPECT_TRUE(f == sc->dbgVendedor || sc->dbgVendedor->isAncestorOf(f)) << (f ? f->objectName().toStdString() : "none");
+    }
+    void setPeriodMode(const QString& mode)
+    {
+        sc->cdsParExpedicao.edit();
+        sc->cdsParExpedicao.fieldByName(u"IDCOMISPERIODO").setValue(mode.isEmpty() ? QVariant() : QVariant(mode));
+        sc->cdsParExpedicao.post();
+    }
+
+    TfrmComissaoVend* sc = nullptr;
+    QString order;
+    QStringList salesmen, items;
+};
+
+TEST_F(SalesmenTest, CodeIsAdjustedLookedUpAndCheckedAgainstTheItsLines)
+{
+    // a short code is widened before it is looked up
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Insert);
+    EXPECT_EQ(sc->dbgVendedor->SelectedIndex(), col("CDVENDEDOR"));
+    const QString shortCode = QString::number(salesmen[1].toInt());
+    ASSERT_TRUE(type("CDVENDEDOR", shortCode));
+    goTo("VRPECOMITPED");
+    EXPECT_EQ(value("CDVENDEDOR"), salesmen[1]);
+    EXPECT_EQ(proxy.params("GetPesqVendedor").at(0)[0], salesmen[1].toStdString());
+    EXPECT_FALSE(value("NMFANVEN").isEmpty());
+
+    // a salesman the item already has is refused on a new line
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[0]));
+    goTo("CDVENDEDOR"); // back to the code column
+    goTo("VRPECOMITPED");
+    expectKeptOn("CDVENDEDOR", QStringLiteral("Vendedor já cadastrado para o item do pedido."));
+    EXPECT_EQ(value("CDVENDEDOR"), salesmen[0]); // what was typed stays
+    // an unknown salesman
+    ASSERT_TRUE(type("CDVENDEDOR", QStringLiteral("9999")));
+    EXPECT_FALSE(run([&] { sc->Vd_CdVendedor(false); }));
+    expectKeptOn("CDVENDEDOR", QStringLiteral("Vendedor não cadastrado ou sem permissão para gerar comissão."));
+    // no code: mandatory on post, and the name goes with it
+    ASSERT_TRUE(type("CDVENDEDOR", QString()));
+    EXPECT_TRUE(run([&] { sc->Vd_CdVendedor(false); }));
+    EXPECT_TRUE(value("NMFANVEN").isEmpty());
+    EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
+    expectKeptOn("CDVENDEDOR", QStringLiteral("Vendedor deve ser informado."));
+    sc->cdsVendedor.cancel();
+
+    // changing a line back to its own salesman is fine; to another of the
+    // item's salesmen is not
+    addLine(items[0], salesmen[2], 3);
+    sc->cdsItemPedidoAfterScroll();
+    ASSERT_EQ(sc->cdsVendedor.recordCount(), 2);
+    sc->cdsVendedor.first();
+    ASSERT_TRUE(run([&] { sc->sbtAlterarClick(); }));
+    EXPECT_EQ(sc->dbgVendedor->SelectedIndex(), col("VRPECOMITPED"));
+    goTo("CDVENDEDOR");
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[2]));
+    EXPECT_FALSE(run([&] { sc->Vd_CdVendedor(false); }));
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Vendedor já cadastrado para o item do pedido."));
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[0]));
+    EXPECT_TRUE(run([&] { sc->Vd_CdVendedor(false); }));
+    sc->cdsVendedor.cancel();
+}
+
+TEST_F(SalesmenTest, DefaultPercentageIsLookedUpOncePerEditFromTheCodeColumn)
+{
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    EXPECT_TRUE(Cli_ped03600::boBuscarComis);
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[1]));
+    goTo("VRPECOMITPED");
+    ASSERT_EQ(proxy.count("GetBuscaComissao"), 1u);
+    const json a = proxy.params("GetBuscaComissao")[0];
+    EXPECT_EQ(a[1], salesmen[1].toStdString());
+    EXPECT_EQ(a[2], sc->cdsItemPedido.fieldByName(u"CDPRODUTO").asString().toStdString());
+    EXPECT_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), Cli_ped03600::doVrpecomitped);
+    EXPECT_GT(Cli_ped03600::doVrpecomitped, 0);
+    EXPECT_FALSE(Cli_ped03600::boBuscarComis);
+    // a second code in the same insert keeps the percentage
+    goTo("CDVENDEDOR");
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[3]));
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("4,5")));
+    goTo("VRPECOMITPED");
+    EXPECT_EQ(proxy.count("GetBuscaComissao"), 1u);
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 4.5);
+
+    // posting from the percentage column looks nothing up
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_EQ(proxy.count("GetBuscaComissao"), 1u);
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5", salesmen[3] + "=4.5"}));
+
+    // posting from the code column of a fresh insert does
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[4]));
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_EQ(proxy.count("GetBuscaComissao"), 2u);
+    EXPECT_EQ(stored(items[0]).size(), 3);
+}
+
+TEST_F(SalesmenTest, PercentageMustBePositiveAndKeepTheItemWithinAHundred)
+{
+    ASSERT_TRUE(run([&] { sc->sbtAlterarClick(); }));
+    for (const QString& bad : {QStringLiteral("0"), QString()}) {
+        ASSERT_TRUE(type("VRPECOMITPED", bad));
+        EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
+        expectKeptOn("VRPECOMITPED", QStringLiteral("Percentual de comissão deve ser maior que zero."));
+    }
+    sc->cdsVendedor.cancel();
+
+    // stored lines of 72.68 + 10.93 + 2.73: 13.66 more is exactly 100
+    s.db->exec(QStringLiteral("UPDATE COMISITEMPED SET VRPECOMITPED = 72.68 WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), {order});
+    addLine(items[0], salesmen[1], 10.93);
+    addLine(items[0], salesmen[2], 2.73);
+    sc->cdsItemPedidoAfterScroll();
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[3]));
+    goTo("VRPECOMITPED");
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("13,67")));
+    EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
+    expectKeptOn("VRPECOMITPED", QStringLiteral("Valor total das comissões de um item deve estar entre 0 e 100%."));
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("13,66")));
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); })) << ui.lastText().toStdString();
+    EXPECT_EQ(stored(items[0]).size(), 4);
+    // a change counts the line's old value out: 72.68 -> 72.69 is over
+    sc->cdsVendedor.first();
+    ASSERT_TRUE(run([&] { sc->sbtAlterarClick(); }));
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("72,69")));
+    goTo("CDVENDEDOR");
+    expectKeptOn("VRPECOMITPED", QStringLiteral("Valor total das comissões de um item deve estar entre 0 e 100%."));
+    sc->cdsVendedor.cancel();
+}
+
+TEST_F(SalesmenTest, PeriodModeAndGeneratedAccountsGateTheChanges)
+{
+    const QString blocked = QStringLiteral(
+        "Operação bloqueada. A comissão está parametrizada para ser gerada por período na tela de Cálculo de comissão do "
+        "vendedor por período.");
+    setPeriodMode(QStringLiteral("S"));
+    EXPECT_FALSE(run([&] { sc->sbtIncluirClick(); }));
+    EXPECT_EQ(ui.lastText(), blocked);
+    EXPECT_FALSE(run([&] { sc->sbtAlterarClick(); }));
+    ui.answers = {fw::mrYes};
+    EXPECT_FALSE(run([&] { sc->sbtExcluirClick(); }));
+    EXPECT_EQ(ui.lastText(), blocked);
+    EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Browse);
+    EXPECT_EQ(sc->cdsVendedor.recordCount(), 1);
+
+    // neither "S" nor "N": only changes are blocked
+    setPeriodMode(QString());
+    ui.messages.clear();
+    EXPECT_FALSE(run([&] { sc->sbtAlterarClick(); }));
+    EXPECT_EQ(ui.lastText(), blocked);
+    EXPECT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    sc->cdsVendedor.cancel();
+
+    // accounts generated for the order: a change is refused, but a line can
+    // still be added and removed, and both reach the database
+    setPeriodMode(QStringLiteral("N"));
+    s.db->exec(QStringLiteral("INSERT INTO CONTAPAGA (CDFILIAL, NRPEDIDO, CDFILIALPAG, NRLANCTOPAG, NRSEQVENPAG, "
+                              "NRPARCELAPAG) VALUES ('0002', ?, '0002', '9999999999', '01', '01')"),
+               {order});
+    EXPECT_FALSE(run([&] { sc->sbtAlterarClick(); }));
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Operação bloqueada. Já existe comissão gerada para o pedido."));
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[1]));
+    goTo("VRPECOMITPED");
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("2")));
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); })) << ui.lastText().toStdString();
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5", salesmen[1] + "=2"}));
+    sc->cdsVendedor.first();
+    ui.answers = {fw::mrYes};
+    ASSERT_TRUE(run([&] { sc->sbtExcluirClick(); }));
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[1] + "=2"}));
+    EXPECT_EQ(proxy.params("SetVendedor").back()[2], false); // a delete never applies to all items
+}
+
+TEST_F(SalesmenTest, TheAnswerAboutEveryItemReachesTheServer)
+{
+    // No: this item only
+    ASSERT_TRUE(run([&] { sc->sbtAlterarClick(); }));
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("6")));
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_EQ(ui.messages.back().text,
+              QStringLiteral("Deseja gravar o percentual de comissão do vendedor para todos os itens do pedido? "));
+    EXPECT_EQ(proxy.params("SetVendedor").back()[2], false);
+    EXPECT_EQ(proxy.params("SetVendedor").back()[1], "ADM");
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=6"}));
+    EXPECT_TRUE(stored(items[1]).isEmpty());
+    EXPECT_EQ(sc->cdsVendedor.changeCount(), 0);
+    EXPECT_EQ(ui.busyDepth, 0);
+
+    // Yes: every item of the order gets the salesman at that percentage
+    ASSERT_TRUE(run([&] { sc->sbtAlterarClick(); }));
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("7")));
+    ui.answers = {fw::mrYes};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_EQ(proxy.params("SetVendedor").back()[2], true);
+    for (const QString& item : items)
+        EXPECT_EQ(stored(item), QStringList({salesmen[0] + "=7"})) << item.toStdString();
+    EXPECT_EQ(ui.busyKinds.back(), 1);
+    // the next item shows what the server stored
+    sc->cdsItemPedido.moveTo(1);
+    EXPECT_EQ(sc->cdsVendedor.recordCount(), 1);
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 7);
+}
+
+TEST_F(SalesmenTest, FailedSendsPutEveryLineBackAndAConflictShowsTheStoredState)
+{
+    proxy.script = [](const json& req) -> std::optional<json> {
+        if (req["method"] == "SetVendedor")
+            return RecordingProxy::refusal(req, "Falha de gravação.");
+        return std::nullopt;
+    };
+    // a new line disappears
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[1]));
+    goTo("VRPECOMITPED");
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("2")));
+    ui.answers = {fw::mrNo};
+    EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Falha de gravação."));
+    EXPECT_EQ(sc->cdsVendedor.recordCount(), 1);
+    EXPECT_EQ(sc->cdsVendedor.changeCount(), 0);
+    EXPECT_EQ(ui.busyDepth, 0);
+    // a changed line returns to its stored values
+    ASSERT_TRUE(run([&] { sc->sbtAlterarClick(); }));
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("9")));
+    ui.answers = {fw::mrNo};
+    EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 5);
+    // a removed line comes back
+    ui.answers = {fw::mrYes};
+    EXPECT_FALSE(run([&] { sc->sbtExcluirClick(); }));
+    EXPECT_EQ(sc->cdsVendedor.recordCount(), 1);
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5"}));
+    proxy.script = nullptr;
+
+    // a second user changes the line after this screen loaded it
+    const std::string tok = s.token(QStringLiteral("GERENTE"));
+    const json delta = json::parse(sc->cdsVendedor.delta()); // its fields, no changes yet
+    json change = delta;
+    json row = json::array();
+    for (int i = 0; i < sc->cdsVendedor.fieldCount(); ++i)
+        if (!sc->cdsVendedor.field(i).calculated())
+            row.push_back(sc->cdsVendedor.field(i).value().typeId() == QMetaType::Double
+                              ? json(sc->cdsVendedor.field(i).asFloat())
+                              : json(sc->cdsVendedor.field(i).asString().toStdString()));
+    json newRow = row;
+    for (size_t i = 0; i < change["fields"].size(); ++i)
+        if (change["fields"][i]["name"] == "VRPECOMITPED")
+            newRow[i] = 8.0;
+    change["changes"] = json::array({{{"op", "modify"}, {"old", row}, {"new", newRow}}});
+    const json answer = s.call(tok, "SetVendedor", json::array({change, "GERENTE", false, "1"}));
+    ASSERT_TRUE(answer.contains("result")) << answer.dump();
+    ASSERT_EQ(stored(items[0]), QStringList({salesmen[0] + "=8"}));
+
+    ASSERT_TRUE(run([&] { sc->sbtAlterarClick(); }));
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("6")));
+    ui.answers = {fw::mrNo};
+    EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Registro alterado por outro usuário. Recarregue os dados."));
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 8); // reloaded
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=8"}));
+}
+
+TEST_F(SalesmenTest, ItemAndOrderStatusDecideWhatCanBeTyped)
+{
+    // a cancelled item: the grid is locked until the user enters the code or
+    // percentage column
+    s.db->exec(QStringLiteral("UPDATE ITEMPEDIDO SET IDSITITEMPED = '5' WHERE CDFILIAL = '0002' AND NRPEDIDO = ? AND "
+                              "NRITEMPED = ?"),
+               {order, items[1]});
+    sc->sbtVerificarClick();
+    sc->cdsItemPedido.moveTo(1);
+    EXPECT_FALSE(sc->dbgVendedor->editing());
+    goTo("NMFANVEN");
+    EXPECT_FALSE(sc->dbgVendedor->editing());
+    goTo("VRPECOMITPED");
+    EXPECT_TRUE(sc->dbgVendedor->editing());
+
+    // a liquidated item without invoice entries shows an empty exit date
+    s.db->exec(QStringLiteral("UPDATE ITEMPEDIDO SET IDSITITEMPED = '4' WHERE CDFILIAL = '0002' AND NRPEDIDO = ? AND "
+                              "NRITEMPED = ?"),
+               {order, items[0]});
+    sc->sbtVerificarClick();
+    sc->cdsItemPedido.first();
+    EXPECT_FALSE(sc->edtDataSaida->isHidden());
+    EXPECT_TRUE(sc->edtDataSaida->text().isEmpty());
+
+    // a liquidated order: the percentage cannot be typed
+    goTo("VRPECOMITPED");
+    ASSERT_TRUE(sc->dbgVendedor->editing());
+    sc->cdsPedido.edit();
+    sc->cdsPedido.fieldByName(u"IDSITPEDIDO").setValue(QStringLiteral("3"));
+    sc->dbgVendedor->grab(); // painting applies the rule
+    auto* m = sc->dbgVendedor->model();
+    EXPECT_FALSE(m->flags(m->index(0, col("VRPECOMITPED"))) & Qt::ItemIsEditable);
+    sc->cdsPedido.cancel();
+    sc->dbgVendedor->grab();
+    EXPECT_TRUE(m->flags(m->index(0, col("VRPECOMITPED"))) & Qt::ItemIsEditable);
+}
+
+TEST_F(SalesmenTest, SearchButtonFillsTheLineFromThePickedSalesman)
+{
+    ui.onPesquisar = [&](fw::RecordSet& rs, const QString& caption) {
+        EXPECT_EQ(caption, QStringLiteral("Vendedor|Não há vendedor cadastrado."));
+        return rs.locate({QStringLiteral("CDVENDEDOR")}, {salesmen[2]});
+    };
+    sc->dbgVendedor->setSelectedIndex(col("CDVENDEDOR"));
+    sc->dbgVendedorEditButtonClick();
+    EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Edit);
+    EXPECT_EQ(proxy.params("GetPesqVendedor").at(0)[0], "");
+    EXPECT_EQ(value("CDVENDEDOR"), salesmen[2]);
+    EXPECT_FALSE(value("NMFANVEN").isEmpty());
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(),
+                     sc->cdsPesqVendedor.fieldByName(u"VRPECOMVEN").asFloat());
+    main->resize(1100, 640);
+    settle();
+    shoot(*main, "comissao-vendedor-edicao.png");
+    sc->cdsVendedor.cancel();
+}
+
+} // namespace
