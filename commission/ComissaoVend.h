@@ -107,6 +107,18 @@ public:
     void netComissaoVendedorBeforeConnect(fw::TNetConnection& c);
     void netNotaPedBeforeConnect(fw::TNetConnection& c);
 
+    // The order's salesman.
+    void dbgPadraoEditButtonClick();
+    void dbgPadraoColExit();
+    void cdsPedidoBeforeInsert();
+    void cdsPedidoBeforeEdit();
+    void cdsPedidoCDVENDEDORChange();
+    void cdsPedidoBeforePost();
+    void cdsPedidoAfterPost();
+    void cdsPedidoAfterCancel();
+    void cdsItemPedidoAfterPost();
+    void Vd_VendedorPed(bool required);
+
     // Commands of other concerns.
     void sbtNotaPedClick();
     void sbtBuscaComissaoClick();

@@ -54,6 +54,16 @@ void TfrmComissaoVend::FormCreate()
             return QString();
         return msgPadrao.Msg(f.asString().isEmpty() ? QStringLiteral("N") : f.asString());
     };
+    cdsPedido.beforeInsert = [this](RecordSet&) { cdsPedidoBeforeInsert(); };
+    cdsPedido.beforeEdit = [this](RecordSet&) { cdsPedidoBeforeEdit(); };
+    cdsPedido.beforePost = [this](RecordSet&) { cdsPedidoBeforePost(); };
+    cdsPedido.afterPost = [this](RecordSet&) { cdsPedidoAfterPost(); };
+    cdsPedido.afterCancel = [this](RecordSet&) { cdsPedidoAfterCancel(); };
+    cdsPedido.fieldByName(u"CDVENDEDOR").onChange = [this](Field&) { cdsPedidoCDVENDEDORChange(); };
+    cdsItemPedido.afterPost = [this](RecordSet&) { cdsItemPedidoAfterPost(); };
+    cdsItemPedido.afterDelete = [this](RecordSet&) { cdsItemPedidoAfterPost(); };
+    dbgPadrao->OnColExit = [this](TDBGrid&) { dbgPadraoColExit(); };
+    dbgPadrao->OnEditButtonClick = [this](TDBGrid&) { dbgPadraoEditButtonClick(); };
     cdsVendedor.beforeInsert = [this](RecordSet&) { cdsVendedorBeforeInsert(); };
     cdsVendedor.afterInsert = [this](RecordSet&) { cdsVendedorAfterInsert(); };
     cdsVendedor.beforeEdit = [this](RecordSet&) { cdsVendedorBeforeEdit(); };

@@ -171,18 +171,21 @@ void TDBGrid::applyColumns()
     for (const auto& c : m_columns)
         names << c.FieldName;
     m->setColumns(names);
-    const int charW = fontMetrics().averageCharWidth();
+    // codes and dates are digits, wider than the average character
+    const int charW = std::max(fontMetrics().averageCharWidth(), fontMetrics().horizontalAdvance(QLatin1Char('0')));
     for (int i = 0; i < static_cast<int>(m_columns.size()); ++i) {
         const TColumn& c = m_columns[static_cast<size_t>(i)];
         if (!c.Title.isEmpty())
             m->setColumnTitle(i, c.Title);
-        int w = c.Width;
+        const Field* f = rs->findField(c.FieldName);
+        const QString caption = !c.Title.isEmpty() ? c.Title : f ? f->label() : c.FieldName;
+        const int title = fontMetrics().horizontalAdvance(caption) + 12;
+        // a designed width never clips its title in this font
+        int w = c.Width > 0 ? std::max(c.Width, title) : 0;
         if (w <= 0) {
-            const Field* f = rs->findField(c.FieldName);
             // a date with its time needs room for both
             const int natural = f && f->dataType() == FieldType::DateTime ? 12 : 10;
             const int chars = f ? (f->displayWidth > 0 ? f->displayWidth : std::max(f->size(), natural)) : natural;
-            const int title = fontMetrics().horizontalAdvance(f ? f->label() : c.FieldName) + 12;
             w = std::max(std::min(chars, 60) * charW + 12, title);
         }
         setColumnWidth(i, w);

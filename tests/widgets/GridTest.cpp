@@ -166,6 +166,7 @@ TEST_F(Grid, CellStyleComesFromTheDrawHandlerPerRow)
         if (col.FieldName == QLatin1String("VRPECOMITPED") && f.asFloat() == 0)
             st.foreground = Qt::red;
     };
+    grid->resize(900, 300);
     const QImage img = grid->grab().toImage();
     EXPECT_FALSE(img.isNull());
     // Row 0 has 0,00 %: its value is drawn in red somewhere in its cell.
