@@ -73,6 +73,7 @@ int main(int argc, char** argv)
     fw::ctx().setUi(&ui);
     ui.onModal = [](QObject* d) {
         if (auto* f = qobject_cast<TfrmFiltroComisVend*>(d)) {
+            f->FormActivate();
             f->sbtConfirmaClick();
             return 1;
         }

@@ -49,10 +49,15 @@ protected:
         ui.onModal = [this](QObject* d) {
             ++modals;
             if (auto* f = qobject_cast<TfrmFiltroComisVend*>(d)) {
-                if (cancelFilter)
+                f->FormActivate(); // shown: the controls take the filter record
+                if (onFilter)
+                    onFilter(*f);
+                if (cancelFilter) {
+                    f->sbtCancelClick();
                     return 0;
+                }
                 f->sbtConfirmaClick();
-                return 1;
+                return f->boConfirma ? 1 : 0;
             }
             if (auto* l = qobject_cast<host::LoginDialog*>(d)) {
                 ++logins;
@@ -101,6 +106,8 @@ protected:
     int modals = 0;
     int logins = 0;
     bool cancelFilter = false;
+    // What the user does in the filter dialog before confirming or cancelling.
+    std::function<void(TfrmFiltroComisVend&)> onFilter;
 };
 
 } // namespace testsupport

@@ -1,0 +1,377 @@
+// The order filter dialog, opened for the real commission screen against a
+// real server: validation, the list pickers, what confirming writes,
+// "Desfazer", saved options, and the orders a confirmed filter brings.
+#include "HostFixture.h"
+
+#include "Globals.h"
+#include "core/DateUtil.h"
+#include "widgets/Events.h"
+
+#include <QPointer>
+#include <QSettings>
+#include <QTemporaryDir>
+
+using namespace testsupport;
+using json = nlohmann::json;
+
+namespace {
+
+class FilterTest : public HostFixture {
+protected:
+    void SetUp() override
+    {
+        HostFixture::SetUp();
+        sc = openScreen();
+        ASSERT_NE(sc, nullptr);
+        sc->medCdFilialExit(); // branch 0002 loaded, the filter confirmed once
+        settle();
+        ui.messages.clear();
+        proxy.clear();
+    }
+    void TearDown() override
+    {
+        dlg.reset();
+        HostFixture::TearDown();
+    }
+
+    // A dialog of the screen, shown and loaded from the filter record.
+    TfrmFiltroComisVend& open()
+    {
+        dlg = std::make_unique<TfrmFiltroComisVend>(sc);
+        dlg->FormCreate();
+        dlg->show();
+        settle();
+        dlg->FormActivate();
+        return *dlg;
+    }
+    bool confirm() { return fw::runHandler([&] { dlg->sbtConfirmaClick(); }); }
+    void focus(QWidget* w)
+    {
+        w->setFocus();
+        settle();
+    }
+    void expectRefused(const QString& text, QWidget* focused)
+    {
+        EXPECT_FALSE(confirm());
+        EXPECT_EQ(ui.lastText(), text);
+        EXPECT_EQ(QApplication::focusWidget(), focused) << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "");
+    }
+
+    TfrmComissaoVend* sc = nullptr;
+    std::unique_ptr<TfrmFiltroComisVend> dlg;
+};
+
+TEST_F(FilterTest, DatesAreCheckedInPairsAndTheFocusedPairFirst)
+{
+    TfrmFiltroComisVend& d = open();
+    EXPECT_EQ(d.depDeEmissao->GetDate(), fw::date::today() - 8);
+    EXPECT_TRUE(d.depDeEntrega->isBlank());
+
+    // an impossible date is reported on leaving the field, which keeps the focus
+    focus(d.depDeEmissao);
+    d.depDeEmissao->setText(QStringLiteral("31/02/2024"));
+    focus(d.depAteEmissao);
+    EXPECT_EQ(ui.lastText(), QStringLiteral("'31/02/2024' não é uma data válida."));
+    EXPECT_EQ(QApplication::focusWidget(), d.depDeEmissao);
+
+    // missing first and last dates of each pair
+    d.depDeEmissao->clear();
+    focus(d.chbPedido);
+    expectRefused(QStringLiteral("Data pedido inicial deve ser informada. "), d.depDeEmissao);
+    d.depDeEmissao->SetDate(46000);
+    d.depAteEmissao->clear();
+    focus(d.chbPedido);
+    expectRefused(QStringLiteral("Data pedido final deve ser informada. "), d.depAteEmissao);
+    d.depAteEmissao->SetDate(45999);
+    focus(d.chbPedido);
+    expectRefused(QStringLiteral("Data pedido inicial deve ser menor ou igual à data pedido final."), d.depDeEmissao);
+    d.depAteEmissao->SetDate(46000); // equal dates pass
+    d.depDeEntrega->SetDate(46000);
+    focus(d.chbPedido);
+    expectRefused(QStringLiteral("Data entrega final deve ser informada. "), d.depAteEntrega);
+    d.depDeEntrega->clear();
+    d.depAteEntrega->SetDate(46000);
+    focus(d.chbPedido);
+    expectRefused(QStringLiteral("Data entrega inicial deve ser informada. "), d.depDeEntrega);
+
+    // both pairs wrong: the pair being typed in is reported first
+    d.depDeEmissao->clear();
+    focus(d.chbPedido);
+    expectRefused(QStringLiteral("Data pedido inicial deve ser informada. "), d.depDeEmissao);
+    focus(d.depAteEntrega);
+    expectRefused(QStringLiteral("Data entrega inicial deve ser informada. "), d.depDeEntrega);
+
+    d.depDeEmissao->SetDate(46000);
+    d.depDeEntrega->SetDate(46000);
+    EXPECT_TRUE(confirm()) << ui.lastText().toStdString();
+    EXPECT_TRUE(d.boConfirma);
+    EXPECT_EQ(Cli_ped03600::Filtro.dtDeEntrega, 46000.0);
+    EXPECT_FALSE(Cli_ped03600::Filtro.boSemEntrega);
+    EXPECT_FALSE(sc->cdsPedido.active()); // the screen's orders were closed
+}
+
+TEST_F(FilterTest, GroupsIntervalAndListsAreCheckedInTheirOrder)
+{
+    TfrmFiltroComisVend& d = open();
+    // typing a number selects "Intervalo" and enables both edits
+    ASSERT_TRUE(d.rbtTNrPedido->isChecked());
+    EXPECT_FALSE(d.medAteIntervalo->isEnabled());
+    d.medDeIntervalo->setText(QStringLiteral("15"));
+    EXPECT_TRUE(d.rbtIntervalo->isChecked());
+    EXPECT_TRUE(d.medAteIntervalo->isEnabled());
+    EXPECT_FALSE(d.btnPesqNrPed->isEnabled());
+    expectRefused(QStringLiteral("Intervalo final deve ser informado. "), d.medAteIntervalo);
+    EXPECT_EQ(d.medDeIntervalo->text(), QStringLiteral("0000000015")); // adjusted at confirmation
+    d.medAteIntervalo->setText(QStringLiteral("9"));
+    expectRefused(QStringLiteral("Número pedido inicial deve ser menor ou igual ao número pedido final. "),
+                  d.medAteIntervalo);
+    d.medAteIntervalo->setText(QStringLiteral("15")); // equal numbers pass
+
+    for (QCheckBox* c : {d.chbPPendente, d.chbPAndamento, d.chbPLiquidado, d.chbPCancelado, d.chbPParcialmente})
+        c->setChecked(false);
+    expectRefused(QStringLiteral("Situação do pedido deve ser informada. "), d.chbPPendente);
+    d.chbPLiquidado->setChecked(true);
+    for (QCheckBox* c : {d.chbIPendente, d.chbIConfirmado, d.chbIAprovado, d.chbILiquidado, d.chbICancelado,
+                         d.chbIParcialmente})
+        c->setChecked(false);
+    expectRefused(QStringLiteral("Situação do item deve ser informada. "), d.chbIPendente);
+    d.chbIAprovado->setChecked(true);
+
+    // lists: the customer comes first
+    d.rbtLCliente->setChecked(true);
+    d.rbtLMuniciCli->setChecked(true);
+    d.rbtLVendedor->setChecked(true);
+    EXPECT_TRUE(d.sbtCliente->isEnabled());
+    expectRefused(QStringLiteral("Cliente deve ser informado."), d.rbtLCliente);
+    Cli_ped03601::stCliente = QStringLiteral("CLI00001");
+    expectRefused(QStringLiteral("Município do cliente deve ser informado."), d.rbtLMuniciCli);
+    d.rbtTMuniciCli->setChecked(true);
+    EXPECT_FALSE(d.sbtMuniciCli->isEnabled());
+    expectRefused(QStringLiteral("Vendedor deve ser informado."), d.rbtLVendedor);
+    d.rbtTVendedor->setChecked(true);
+    d.chbPedido->setChecked(false);
+    expectRefused(QStringLiteral("Tipo do pedido deve ser informado."), d.chbPedido);
+    d.chbOrcamento->setChecked(true);
+    for (QCheckBox* c : {d.chbNormal, d.chbAlta, d.chbUrgente})
+        c->setChecked(false);
+    expectRefused(QStringLiteral("Prioridade deve ser informada. "), d.chbNormal);
+    d.chbAlta->setChecked(true);
+    d.edtOrdemCompra->setText(QStringLiteral("77"));
+
+    EXPECT_TRUE(confirm()) << ui.lastText().toStdString();
+    const TFiltro& f = Cli_ped03600::Filtro;
+    EXPECT_TRUE(f.NrPedido.boTodos);
+    EXPECT_TRUE(f.NrPedido.boIntervalo);
+    EXPECT_EQ(f.NrPedido.stDe, QStringLiteral("0000000015"));
+    EXPECT_EQ(f.NrPedido.stAte, QStringLiteral("0000000015"));
+    EXPECT_FALSE(f.Cliente.boTodos);
+    EXPECT_EQ(f.Cliente.stLista, QStringLiteral("CLI00001"));
+    EXPECT_TRUE(f.boPLiquidado && !f.boPPendente && f.boIAprovado && !f.boIPendente);
+    EXPECT_TRUE(f.boAlta && !f.boNormal && !f.boPedido && f.boOrcamento);
+    EXPECT_EQ(f.Ordem.stOrdemCompra, QStringLiteral("000000000000077"));
+}
+
+TEST_F(FilterTest, PickersAskTheRightSourcesAndWriteRawKeys)
+{
+    TfrmFiltroComisVend& d = open();
+    QString caption;
+    std::function<bool(fw::RecordSet&, const QString&, QString&)> pick;
+    ui.onPesquisaLista = [&](fw::RecordSet& rs, const QString& key, const QString& cap, QString& sel) {
+        caption = cap;
+        return pick ? pick(rs, key, sel) : false;
+    };
+
+    // customers: the document number shows its person's mask, the list gets the code
+    pick = [&](fw::RecordSet& rs, const QString& key, QString& sel) {
+        EXPECT_EQ(key, QStringLiteral("CDCLIENTE"));
+        EXPECT_TRUE(rs.locate({QStringLiteral("IDTPIJURCLIE")}, {QStringLiteral("J")}));
+        const QString shown = rs.fieldByName(u"NRINSJURCLIE").displayText();
+        EXPECT_EQ(shown.size(), 18) << shown.toStdString(); // 99.999.999/9999-99
+        EXPECT_EQ(shown.mid(10, 1), QStringLiteral("/"));
+        sel = rs.fieldByName(u"CDCLIENTE").asString();
+        return true;
+    };
+    d.rbtLCliente->setChecked(true);
+    d.sbtClienteClick();
+    EXPECT_EQ(caption, QStringLiteral("Cliente"));
+    EXPECT_FALSE(Cli_ped03601::stCliente.isEmpty());
+    EXPECT_FALSE(Cli_ped03601::stCliente.contains(QLatin1Char('.')));
+
+    // municipalities with "Lista" but no customer picked: every customer's
+    Cli_ped03601::stCliente.clear();
+    pick = [&](fw::RecordSet& rs, const QString&, QString&) {
+        EXPECT_FALSE(d.OnActivate); // detached while the picker runs
+        EXPECT_GT(rs.recordCount(), 0);
+        return false;
+    };
+    d.sbtMuniciCliClick();
+    EXPECT_TRUE(d.OnActivate);
+    EXPECT_EQ(proxy.params("GetMuniciCli").at(0), json::array({"", "T"}));
+    EXPECT_EQ(caption, QStringLiteral("Município|Não há município para os clientes selecionados."));
+    EXPECT_EQ(ui.busyKinds.back(), 6);
+
+    // F9 on the salesman "Lista" option runs its picker, enabled or not
+    pick = [&](fw::RecordSet& rs, const QString& key, QString& sel) {
+        EXPECT_EQ(key, QStringLiteral("CDVENDEDOR"));
+        sel = rs.fieldByName(u"CDVENDEDOR").asString();
+        return true;
+    };
+    focus(d.rbtLVendedor);
+    QTest::keyClick(d.rbtLVendedor, Qt::Key_F9);
+    EXPECT_EQ(proxy.count("GetFiltraVend"), 1u);
+    EXPECT_EQ(caption, QStringLiteral("Vendedor"));
+    EXPECT_EQ(Cli_ped03601::stVendedor.size(), 4);
+
+    // products follow the screen's branch
+    auto countFor = [&](const char* code) {
+        return s.db->scalar(QStringLiteral("SELECT COUNT(*) FROM PRODFILI WHERE CDFILIAL = ?"), {QLatin1String(code)}).toInt();
+    };
+    int rows = -1;
+    pick = [&](fw::RecordSet& rs, const QString& key, QString&) {
+        EXPECT_EQ(key, QStringLiteral("CDARVPROD"));
+        rows = rs.recordCount();
+        EXPECT_EQ(rs.fieldByName(u"CDARVPROD").displayText().count(QLatin1Char('.')), 3); // 9.99.999.9999
+        return false;
+    };
+    d.sbtProdutoClick();
+    EXPECT_EQ(rows, countFor("0002"));
+    EXPECT_EQ(caption, QStringLiteral("Produto|Não há produto cadastrado para a filial 0002."));
+    sc->medCdFilial->setText(QStringLiteral("0001"));
+    d.sbtProdutoClick();
+    EXPECT_EQ(rows, countFor("0001"));
+    EXPECT_NE(countFor("0001"), countFor("0002"));
+
+    // order numbers need the screen's branch
+    sc->medCdFilial->clear();
+    const int calls = ui.pesquisaListaCalls;
+    d.btnPesqNrPedClick();
+    EXPECT_EQ(ui.pesquisaListaCalls, calls);
+    EXPECT_EQ(proxy.count("GetNrpedido"), 0u);
+    sc->medCdFilial->setText(QStringLiteral("0002"));
+    pick = nullptr;
+    d.btnPesqNrPedClick();
+    EXPECT_EQ(proxy.params("GetNrpedido").at(0), json::array({"0002"}));
+    EXPECT_EQ(caption, QStringLiteral("Pedido|Não há pedido cadastrado para a filial."));
+    d.resize(d.sizeHint().expandedTo(QSize(900, 430)));
+    settle();
+    shoot(d, "filtro-comissao.png");
+}
+
+TEST_F(FilterTest, CancelUndoAndOptionsLeaveTheRecordAlone)
+{
+    TFiltro& f = Cli_ped03600::Filtro;
+    f.Cliente.boTodos = false;
+    f.Cliente.stLista = QStringLiteral("CLI00001");
+    // a new list picked, then cancelled: the record keeps the old one
+    onFilter = [](TfrmFiltroComisVend& d) {
+        EXPECT_TRUE(d.rbtLCliente->isChecked());
+        EXPECT_TRUE(d.sbtCliente->isEnabled());
+        Cli_ped03601::stCliente = QStringLiteral("CLI00002");
+        d.sbtLimpaClick();
+        EXPECT_TRUE(d.rbtTCliente->isChecked());
+        EXPECT_FALSE(d.sbtCliente->isEnabled());
+        EXPECT_TRUE(d.rbtTNrPedido->isChecked());
+        EXPECT_FALSE(d.medDeIntervalo->isEnabled());
+        EXPECT_EQ(d.depDeEmissao->GetDate(), fw::date::today() - 8);
+    };
+    cancelFilter = true;
+    QPointer<TfrmFiltroComisVend> first;
+    onFilter = [&, inner = onFilter](TfrmFiltroComisVend& d) {
+        first = &d;
+        inner(d);
+    };
+    sc->sbtFiltroClick();
+    EXPECT_EQ(f.Cliente.stLista, QStringLiteral("CLI00001"));
+    EXPECT_FALSE(f.Cliente.boTodos);
+    settle();
+    EXPECT_TRUE(first.isNull()); // released on close: every opening is a new dialog
+
+    // reopening shows the old list again
+    onFilter = [](TfrmFiltroComisVend& d) { EXPECT_EQ(Cli_ped03601::stCliente, QStringLiteral("CLI00001")); (void)d; };
+    sc->sbtFiltroClick();
+
+    // saved options bring the five lists back, even on "Todos"
+    QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
+    QCoreApplication::setOrganizationName(QStringLiteral("ped-tests")); // as the shell names itself
+    TfrmFiltroComisVend& d = open();
+    d.sbtLimpaClick();
+    Cli_ped03601::stCliente = QStringLiteral("C1");
+    Cli_ped03601::stMuniciCli = QStringLiteral("M1");
+    Cli_ped03601::stNrPedido = QStringLiteral("N1");
+    Cli_ped03601::stProduto = QStringLiteral("P1");
+    Cli_ped03601::stVendedor = QStringLiteral("V1");
+    d.btfSaveOpcClick();
+    d.sbtLimpaClick();
+    EXPECT_TRUE(Cli_ped03601::stCliente.isEmpty());
+    d.btfLoadOpcClick();
+    EXPECT_EQ(QStringList({Cli_ped03601::stCliente, Cli_ped03601::stMuniciCli, Cli_ped03601::stNrPedido,
+                           Cli_ped03601::stProduto, Cli_ped03601::stVendedor}),
+              QStringList({"C1", "M1", "N1", "P1", "V1"}));
+    EXPECT_TRUE(d.rbtTCliente->isChecked());
+}
+
+TEST_F(FilterTest, OperatorSeeingOwnOrdersHasTheSalesmanForced)
+{
+    // the operator's salesman has a few orders of the branch
+    s.db->exec(QStringLiteral("UPDATE PEDIDO SET CDVENDEDOR = '0001' WHERE CDFILIAL = '0002' AND NRPEDIDO IN (SELECT "
+                              "NRPEDIDO FROM PEDIDO WHERE CDFILIAL = '0002' ORDER BY NRPEDIDO LIMIT 3)"));
+    shell.logout();
+    shell.login({QStringLiteral("127.0.0.1:%1").arg(proxy.port), QStringLiteral("sqlite:") + s.url.path,
+                 QStringLiteral("VEND01"), s.password(QStringLiteral("VEND01")), QStringLiteral("0002")});
+    sc->medCdFilial->setText(QStringLiteral("0001"));
+    sc->medCdFilialExit();
+    sc->medCdFilial->setText(QStringLiteral("0002"));
+    onFilter = [](TfrmFiltroComisVend& d) {
+        EXPECT_FALSE(d.grbVendedor->isEnabled());
+        EXPECT_FALSE(d.rbtLVendedor->isEnabled());
+        Cli_ped03601::stVendedor = QStringLiteral("0009");
+        for (QCheckBox* c : {d.chbPPendente, d.chbPAndamento, d.chbPLiquidado, d.chbPCancelado, d.chbPParcialmente})
+            c->setChecked(true);
+        d.depDeEmissao->clear();
+        d.depAteEmissao->clear();
+        d.chbOrcamento->setChecked(true);
+    };
+    sc->medCdFilialExit();
+    const TFiltro& f = Cli_ped03600::Filtro;
+    EXPECT_FALSE(f.Vendedor.boTodos);
+    EXPECT_EQ(f.Vendedor.stLista, QStringLiteral("0001"));
+    EXPECT_EQ(proxy.params("GetPedido").back()[25], "VEND01"); // own orders asked for
+    ASSERT_FALSE(sc->cdsPedido.isEmpty()) << proxy.params("GetPedido").back().dump();
+    for (int r = 0; r < sc->cdsPedido.recordCount(); ++r)
+        EXPECT_EQ(sc->cdsPedido.withRow(r, [&] { return sc->cdsPedido.fieldByName(u"CDVENDEDOR").asString(); }),
+                  QStringLiteral("0001"));
+}
+
+TEST_F(FilterTest, ConfirmedFilterBringsExactlyTheMatchingOrders)
+{
+    const auto customers = s.db->rows(QStringLiteral(
+        "SELECT CDCLIENTE FROM PEDIDO WHERE CDFILIAL = '0002' GROUP BY CDCLIENTE ORDER BY COUNT(*) DESC LIMIT 2"));
+    ASSERT_EQ(customers.size(), 2u);
+    const QString list = customers[0][0].toString() + QLatin1Char(',') + customers[1][0].toString();
+    const double from = fw::date::today() - 30, to = fw::date::today();
+    onFilter = [&](TfrmFiltroComisVend& d) {
+        d.rbtLCliente->setChecked(true);
+        Cli_ped03601::stCliente = list;
+        d.depDeEmissao->SetDate(from);
+        d.depAteEmissao->SetDate(to);
+        for (QCheckBox* c : {d.chbPPendente, d.chbPAndamento, d.chbPLiquidado, d.chbPCancelado, d.chbPParcialmente})
+            c->setChecked(true);
+        d.chbOrcamento->setChecked(true);
+    };
+    sc->sbtFiltroClick();
+    QStringList shown;
+    for (int r = 0; r < sc->cdsPedido.recordCount(); ++r)
+        shown << sc->cdsPedido.withRow(r, [&] { return sc->cdsPedido.fieldByName(u"NRPEDIDO").asString(); });
+    QStringList expected;
+    for (const auto& r : s.db->rows(QStringLiteral("SELECT NRPEDIDO FROM PEDIDO P WHERE CDFILIAL = '0002' AND CDCLIENTE "
+                                                   "IN (?, ?) AND DTPEDIDO >= ? AND DTPEDIDO < ? AND EXISTS (SELECT 1 "
+                                                   "FROM ITEMPEDIDO I WHERE I.CDFILIAL = P.CDFILIAL AND I.NRPEDIDO = "
+                                                   "P.NRPEDIDO) ORDER BY NRPEDIDO"),
+                                    {customers[0][0], customers[1][0], from, to + 1}))
+        expected << r[0].toString();
+    EXPECT_FALSE(expected.isEmpty());
+    EXPECT_EQ(shown, expected);
+}
+
+} // namespace
