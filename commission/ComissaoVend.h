@@ -168,6 +168,8 @@ private:
     void applyPercentReadOnly();
     void placeSalesmanColumn(const QString& field);
     void sendSalesmen(bool allItems);
+    // Loads the order's generated commission accounts; "Conta_gerada" when any.
+    void refuseWhenAccountsGenerated();
 
     QString m_lastBranch;
     bool m_placing = false;

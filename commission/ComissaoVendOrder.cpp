@@ -41,16 +41,21 @@ void TfrmComissaoVend::cdsPedidoBeforeInsert()
     throw Abort(); // orders are not created here
 }
 
-void TfrmComissaoVend::cdsPedidoBeforeEdit()
+void TfrmComissaoVend::refuseWhenAccountsGenerated()
 {
     cdsContaPaga.setData(CheckResultServ(
         netComissaoVendedor->call(QStringLiteral("GetContaPaga"), {cdsPedido.fieldByName(u"CDFILIAL").asString(),
                                                                    cdsPedido.fieldByName(u"NRPEDIDO").asString()}),
         true, 0));
-    // Commission already paid out on the order's salesman: the server would
-    // refuse the change, so it is refused before anything is typed.
     if (!cdsContaPaga.isEmpty())
         MensErro(msgPadrao.Msg(QStringLiteral("Conta_gerada")), true);
+}
+
+void TfrmComissaoVend::cdsPedidoBeforeEdit()
+{
+    // Commission already paid out on the order's salesman: the server would
+    // refuse the change, so it is refused before anything is typed.
+    refuseWhenAccountsGenerated();
 }
 
 void TfrmComissaoVend::cdsPedidoCDVENDEDORChange()

@@ -105,12 +105,7 @@ void TfrmComissaoVend::cdsVendedorBeforeEdit()
 {
     if (cdsParExpedicao.fieldByName(u"IDCOMISPERIODO").asString() != QLatin1String("N"))
         MensErro(msgPadrao.Msg(QStringLiteral("Comis_Periodo")), true);
-    cdsContaPaga.setData(CheckResultServ(
-        netComissaoVendedor->call(QStringLiteral("GetContaPaga"), {cdsPedido.fieldByName(u"CDFILIAL").asString(),
-                                                                   cdsPedido.fieldByName(u"NRPEDIDO").asString()}),
-        true, 0));
-    if (!cdsContaPaga.isEmpty())
-        MensErro(msgPadrao.Msg(QStringLiteral("Conta_gerada")), true);
+    refuseWhenAccountsGenerated();
 }
 
 void TfrmComissaoVend::placeSalesmanColumn(const QString& field)

@@ -17,15 +17,7 @@ namespace {
 
 class ScreenTest : public HostFixture {
 protected:
-    // Opens the screen and leaves the branch: the filter is confirmed and
-    // the orders are loaded.
-    TfrmComissaoVend* load()
-    {
-        TfrmComissaoVend* sc = openScreen();
-        sc->medCdFilialExit();
-        settle();
-        return sc;
-    }
+    TfrmComissaoVend* load() { return openLoaded(); }
 
     // Two items totalling 1.234 each (the first one liquidated and
     // personalised, the second pending with no type), every other item

@@ -21,10 +21,8 @@ protected:
     void SetUp() override
     {
         HostFixture::SetUp();
-        sc = openScreen();
+        sc = openLoaded();
         ASSERT_NE(sc, nullptr);
-        sc->medCdFilialExit(); // branch 0002 loaded, the filter confirmed once
-        settle();
         ui.messages.clear();
         proxy.clear();
     }

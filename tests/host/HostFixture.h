@@ -89,6 +89,17 @@ protected:
 
     QList<TfrmComissaoVend*> screens() const { return main->mdiArea()->findChildren<TfrmComissaoVend*>(); }
 
+    // The screen with its branch left: the filter confirmed, orders loaded.
+    TfrmComissaoVend* openLoaded()
+    {
+        TfrmComissaoVend* sc = openScreen();
+        if (sc) {
+            sc->medCdFilialExit();
+            settle();
+        }
+        return sc;
+    }
+
     // The commission screen opened from the shell, its branch not yet left.
     TfrmComissaoVend* openScreen()
     {

@@ -18,10 +18,8 @@ protected:
     void SetUp() override
     {
         HostFixture::SetUp();
-        sc = openScreen();
+        sc = openLoaded();
         ASSERT_NE(sc, nullptr);
-        sc->medCdFilialExit();
-        settle();
         ASSERT_GT(sc->cdsPedido.recordCount(), 1);
         order = field("NRPEDIDO");
         s.db->exec(QStringLiteral("DELETE FROM CONTAPAGA WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), {order});

@@ -18,10 +18,8 @@ protected:
     void SetUp() override
     {
         HostFixture::SetUp();
-        sc = openScreen();
+        sc = openLoaded();
         ASSERT_NE(sc, nullptr);
-        sc->medCdFilialExit();
-        settle();
         ASSERT_FALSE(sc->cdsPedido.isEmpty());
         order = sc->cdsPedido.fieldByName(u"NRPEDIDO").asString();
         for (const auto& r : s.db->rows(QStringLiteral("SELECT CDVENDEDOR FROM VENDEDOR WHERE IDGERACOMISVEND = 'S' "
