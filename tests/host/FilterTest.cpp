@@ -6,6 +6,9 @@
 #include "Globals.h"
 #include "core/DateUtil.h"
 #include "widgets/Events.h"
+#include "widgets/QtUi.h"
+
+#include <QTimer>
 
 #include <QPointer>
 #include <QSettings>
@@ -370,6 +373,38 @@ TEST_F(FilterTest, ConfirmedFilterBringsExactlyTheMatchingOrders)
         expected << r[0].toString();
     EXPECT_FALSE(expected.isEmpty());
     EXPECT_EQ(shown, expected);
+}
+
+} // namespace
+
+namespace {
+
+// The real modal path: the dialog is executed by the Qt user interface,
+// loads itself when shown, and the user's clicks confirm it.
+TEST_F(FilterTest, RealDialogLoadsWhenShownAndConfirmsByItsButton)
+{
+    fw::QtUserInterface real;
+    fw::ctx().setUi(&real);
+    Cli_ped03600::Filtro.boOrcamento = true;
+    Cli_ped03600::Filtro.Cliente.boTodos = false;
+    Cli_ped03600::Filtro.Cliente.stLista = QStringLiteral("CLI00001");
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<TfrmFiltroComisVend*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(d->chbOrcamento->isChecked(), 3000); // loaded on activation
+        EXPECT_TRUE(d->rbtLCliente->isChecked());
+        EXPECT_TRUE(d->sbtCliente->isEnabled());
+        d->chbOrcamento->setChecked(false);
+        seen = true;
+        QTest::mouseClick(d->sbtConfirma, Qt::LeftButton);
+    });
+    sc->sbtFiltroClick();
+    fw::ctx().setUi(&ui);
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(Cli_ped03600::Filtro.boOrcamento); // what the user left, written on confirm
+    EXPECT_EQ(Cli_ped03600::Filtro.Cliente.stLista, QStringLiteral("CLI00001"));
+    EXPECT_TRUE(sc->cdsPedido.active());
 }
 
 } // namespace
