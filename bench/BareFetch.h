@@ -10,7 +10,8 @@
 namespace bench {
 
 // Bare loop: prepare, bind, step and read every column.
-inline double bareFetch(sqlite3* h, const std::string& sql, const QVariantList& params)
+// At most maxRows rows when given.
+inline double bareFetch(sqlite3* h, const std::string& sql, const QVariantList& params, long maxRows = -1)
 {
     sqlite3_stmt* st = nullptr;
     sqlite3_prepare_v2(h, sql.c_str(), -1, &st, nullptr);
@@ -25,7 +26,7 @@ inline double bareFetch(sqlite3* h, const std::string& sql, const QVariantList& 
     }
     double acc = 0;
     const int n = sqlite3_column_count(st);
-    while (sqlite3_step(st) == SQLITE_ROW)
+    for (long got = 0; (maxRows < 0 || got < maxRows) && sqlite3_step(st) == SQLITE_ROW; ++got)
         for (int c = 0; c < n; ++c)
             acc += sqlite3_column_type(st, c) == SQLITE_TEXT ? sqlite3_column_bytes(st, c) : sqlite3_column_double(st, c);
     sqlite3_finalize(st);

@@ -182,9 +182,32 @@ std::vector<RpcArg> TfrmComissaoVend::orderArguments() const
 
 void TfrmComissaoVend::loadOrders()
 {
+    // The orders are shown as they arrive; the scroll handlers run once,
+    // after the last one. A failure puts back what was shown before.
     BusyGuard busy(6);
-    const Payload orders = CheckResultServ(netComissaoVendedor->call(QStringLiteral("GetPedido"), orderArguments()), true, 0);
-    cdsPedido.setData(orders);
+    bool begun = false;
+    ServerResult r;
+    try {
+        r = netComissaoVendedor->callStream(
+            QStringLiteral("GetPedido"), orderArguments(),
+            [&](Table&& piece) {
+                if (begun) {
+                    cdsPedido.streamAppend(std::move(piece));
+                } else {
+                    cdsPedido.streamBegin(std::move(piece));
+                    begun = true;
+                }
+            },
+            [](qint64 rows) { ctx().ui().busyProgress(rows); });
+    } catch (...) {
+        cdsPedido.streamAbort();
+        throw;
+    }
+    if (!r.ok || !begun) {
+        cdsPedido.streamAbort();
+        CheckResultServ(r.ok ? ServerResult::failure(0, QStringLiteral("Resposta inválida do servidor.")) : r, true, 0);
+    }
+    cdsPedido.streamEnd();
 }
 
 void TfrmComissaoVend::cdsPedidoAfterOpen()

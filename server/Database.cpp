@@ -213,9 +213,10 @@ void Db::packet(const QString& sql, const QVariantList& params, const std::vecto
         return;
     }
     QSqlQuery q = run(sql, params, QStringLiteral("Falha ao consultar o banco de dados"));
-    fw::PacketWriter w(out);
+    fw::PacketWriter w(out, static_cast<bool>(streamOut));
     w.begin(fields);
     while (q.next()) {
+        flushPiece(out, w.rows());
         w.beginRow();
         for (size_t i = 0; i < fields.size(); ++i) {
             const QVariant v = q.value(static_cast<int>(i));
@@ -228,6 +229,15 @@ void Db::packet(const QString& sql, const QVariantList& params, const std::vecto
         w.endRow();
     }
     w.end();
+    flushPiece(out, 0, true);
+}
+
+void Db::flushPiece(std::string& out, size_t rows, bool last)
+{
+    // The first rows go out at once so they can be shown; then in larger
+    // pieces.
+    if (streamOut && (last || rows == 80 || out.size() >= (1u << 18)))
+        streamOut(out);
 }
 
 void Db::nativePacket(const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields,
@@ -251,11 +261,12 @@ void Db::nativePacket(const QString& sql, const QVariantList& params, const std:
             fail(QStringLiteral("Falha ao consultar o banco de dados"), QString::fromUtf8(sqlite3_errmsg(m_sqlite)));
         ++i;
     }
-    fw::PacketWriter w(out);
+    fw::PacketWriter w(out, static_cast<bool>(streamOut));
     w.begin(fields);
     const int n = static_cast<int>(fields.size());
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        flushPiece(out, w.rows());
         w.beginRow();
         for (int c = 0; c < n; ++c) {
             const int t = sqlite3_column_type(st, c);
@@ -282,6 +293,7 @@ void Db::nativePacket(const QString& sql, const QVariantList& params, const std:
     }
     sqlite3_reset(st);
     w.end();
+    flushPiece(out, 0, true);
 }
 
 DbPool::~DbPool()

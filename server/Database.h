@@ -8,6 +8,7 @@
 #include <QString>
 #include <QVariant>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -53,6 +54,10 @@ public:
     Dialect dialect() const { return m_url.dialect; }
     QSqlDatabase& qdb() { return m_db; }
 
+    // While set, packets are written in the streamed (line) form and handed
+    // to it in pieces as rows are read; it empties what it is given.
+    std::function<void(std::string& piece)> streamOut;
+
     // A SELECT streamed into a data packet with these fields (in column order).
     void packet(const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields,
                 std::string& out);
@@ -83,6 +88,7 @@ private:
     void nativePacket(const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields,
                       std::string& out);
     sqlite3_stmt* nativeStatement(const QString& sql);
+    void flushPiece(std::string& out, size_t rows, bool last = false);
     [[noreturn]] void fail(const QString& what, const QString& detail);
 
     DbUrl m_url;

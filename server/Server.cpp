@@ -4,6 +4,7 @@
 #include "Rpc.h"
 
 #include "core/FwError.h"
+#include "core/Packet.h"
 
 #include <httplib.h>
 
@@ -57,8 +58,49 @@ void AppServer::log(LogLevel level, const QString& op, const std::string& method
 std::string AppServer::handleRpc(const QString& serverName, const std::string& body, const QString& op,
                                  std::string& method, bool& ok)
 {
+    return runRpc(serverName, body, op, method, ok, nullptr);
+}
+
+bool AppServer::streamable(const QString& serverName, const std::string& body)
+{
+    // Only the order list is large enough to be worth streaming.
+    std::string id;
+    try {
+        const Request req = parseRequest(body, id);
+        return knownServer(serverName) && req.method == QLatin1String("GetPedido");
+    } catch (const RpcFailure&) {
+        return false;
+    }
+}
+
+std::string AppServer::runRpc(const QString& serverName, const std::string& body, const QString& op,
+                              std::string& method, bool& ok, const std::function<void(std::string&)>* streamOut)
+{
     std::string id = "null";
     ok = false;
+    Db* used = nullptr;
+    struct Clear {
+        Db*& d;
+        ~Clear()
+        {
+            if (d) {
+                d->clearDeadline();
+                d->streamOut = nullptr;
+            }
+        }
+    } clear{used};
+    auto failed = [&](int code, const QString& message) {
+        std::string answer = errorEnvelope(id, code, message);
+        if (!streamOut)
+            return answer;
+        // in a stream the error is a line of its own
+        std::string line = "{\"error\":{\"code\":" + std::to_string(code) + ",\"message\":";
+        const QByteArray m = message.toUtf8();
+        fw::appendJsonString(line, std::string_view(m.constData(), static_cast<size_t>(m.size())));
+        line += "}}\n";
+        (*streamOut)(line);
+        return std::string();
+    };
     try {
         Request req = parseRequest(body, id);
         method = req.method.toStdString();
@@ -69,24 +111,23 @@ std::string AppServer::handleRpc(const QString& serverName, const std::string& b
             throw RpcFailure(rpc::kMethodNotFound, QStringLiteral("Método desconhecido: %1.").arg(req.method));
         checkSignature(*m, req.params);
         Db& db = m_pool.get();
+        used = &db;
         db.setDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(m_opt.callTimeout));
-        struct Clear {
-            Db& d;
-            ~Clear() { d.clearDeadline(); }
-        } clear{db};
+        if (streamOut)
+            db.streamOut = *streamOut;
         CallContext ctx{db, op, req.params};
         std::string result = m->handler(ctx);
         ok = true;
-        return resultEnvelope(id, result);
+        return streamOut ? std::string() : resultEnvelope(id, result);
     } catch (const RpcFailure& f) {
-        return errorEnvelope(id, f.code(), f.message());
+        return failed(f.code(), f.message());
     } catch (const DbError& e) {
-        return errorEnvelope(id, rpc::kFailed, e.text());
+        return failed(rpc::kFailed, e.text());
     } catch (const fw::Error& e) {
-        return errorEnvelope(id, rpc::kFailed, e.text());
+        return failed(rpc::kFailed, e.text());
     } catch (const std::exception& e) {
         log(LogLevel::Error, op, method, 0, std::string("internal: ") + e.what());
-        return errorEnvelope(id, rpc::kFailed, QStringLiteral("Erro interno do servidor."));
+        return failed(rpc::kFailed, QStringLiteral("Erro interno do servidor."));
     }
 }
 
@@ -151,6 +192,30 @@ void AppServer::routes()
         std::string method = "-";
         bool ok = false;
         const QString serverName = QString::fromStdString(req.matches[1]);
+        if (req.get_header_value("Accept").find("application/x-ndjson") != std::string::npos
+            && streamable(serverName, req.body)) {
+            // Rows go out as they are read; the call is logged when done.
+            res.status = 200;
+            res.set_chunked_content_provider(
+                "application/x-ndjson",
+                [this, serverName, body = req.body, who = *op, t0](size_t, httplib::DataSink& sink) {
+                    std::string name = "-";
+                    bool done = false;
+                    bool open = true;
+                    const std::function<void(std::string&)> out = [&](std::string& piece) {
+                        if (open && !piece.empty())
+                            open = sink.write(piece.data(), piece.size());
+                        piece.clear();
+                    };
+                    runRpc(serverName, body, who, name, done, &out);
+                    sink.done();
+                    log(done ? LogLevel::Info : LogLevel::Warn, who, name,
+                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
+                        done ? "ok (stream)" : "error");
+                    return true;
+                });
+            return;
+        }
         std::string answer = handleRpc(serverName, req.body, *op, method, ok);
         res.status = 200;
         res.set_content(std::move(answer), "application/json");

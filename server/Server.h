@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -42,7 +43,13 @@ public:
     std::string handleRpc(const QString& serverName, const std::string& body, const QString& op, std::string& method,
                           bool& ok);
 
+    // True when the call may be answered as a stream of lines.
+    static bool streamable(const QString& serverName, const std::string& body);
+
 private:
+    // One call; with streamOut the answer goes out through it as lines.
+    std::string runRpc(const QString& serverName, const std::string& body, const QString& op, std::string& method,
+                       bool& ok, const std::function<void(std::string&)>* streamOut);
     void routes();
     void log(LogLevel level, const QString& op, const std::string& method, double ms, const std::string& result);
 

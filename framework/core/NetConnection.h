@@ -57,11 +57,23 @@ public:
     // Calls a method of the server object; connects first when needed.
     ServerResult call(const QString& method, const std::vector<RpcArg>& params = {});
 
+    // Calls a method whose result is one data packet and reads the answer as
+    // it arrives: onPiece gets the rows in pieces on this thread (the first
+    // piece may have none), while a local event loop without user input
+    // keeps the windows painting; onProgress gets the rows read so far. A
+    // failure, also one after some pieces, comes back as the result (or is
+    // thrown with ThrowException); the caller discards what pieces gave.
+    ServerResult callStream(const QString& method, const std::vector<RpcArg>& params,
+                            const std::function<void(Table&&)>& onPiece,
+                            const std::function<void(qint64 rows)>& onProgress = {});
+
     // Turns an HTTP answer into a result (public for tests of odd answers).
     static ServerResult parseAnswer(int httpStatus, std::string&& body);
 
 private:
     ServerResult fail(const QString& text);
+    std::string requestBody(const QString& method, const std::vector<RpcArg>& params);
+    ServerResult transportFailure(int error, qint64 elapsedMs);
     std::unique_ptr<httplib::Client> m_client;
     bool m_connected = false;
     qint64 m_nextId = 1;

@@ -45,9 +45,11 @@ private:
 Table decodePacket(const Payload& packet, const QString& context = {});
 
 // Streams a data packet out: fields first, then rows of typed values.
+// With lines on it writes the streamed form instead: a first line with the
+// fields, one line per row and a last line with the row count.
 class PacketWriter {
 public:
-    explicit PacketWriter(std::string& out) : m_out(out) {}
+    explicit PacketWriter(std::string& out, bool lines = false) : m_out(out), m_lines(lines) {}
     void begin(const std::vector<FieldDef>& fields);
     void beginRow();
     void addNull();
@@ -58,10 +60,13 @@ public:
     void addVariant(const QVariant& v, FieldType type);
     void endRow();
     void end();
+    size_t rows() const { return m_rows; }
 
 private:
     void sep();
     std::string& m_out;
+    bool m_lines = false;
+    size_t m_rows = 0;
     bool m_firstRow = true;
     bool m_firstValue = true;
 };

@@ -87,13 +87,14 @@ void appendVariant(std::string& out, const QVariant& v, FieldType type)
 void PacketWriter::begin(const std::vector<FieldDef>& fields)
 {
     appendFields(m_out, fields);
-    m_out.append(",\"rows\":[");
+    m_out.append(m_lines ? "}\n" : ",\"rows\":[");
     m_firstRow = true;
+    m_rows = 0;
 }
 
 void PacketWriter::beginRow()
 {
-    if (!m_firstRow)
+    if (!m_firstRow && !m_lines)
         m_out.push_back(',');
     m_firstRow = false;
     m_out.push_back('[');
@@ -147,12 +148,19 @@ void PacketWriter::addVariant(const QVariant& v, FieldType type)
 
 void PacketWriter::endRow()
 {
-    m_out.push_back(']');
+    m_out.append(m_lines ? "]\n" : "]");
+    ++m_rows;
 }
 
 void PacketWriter::end()
 {
-    m_out.append("]}");
+    if (m_lines) {
+        m_out.append("{\"end\":true,\"rows\":");
+        m_out.append(std::to_string(m_rows));
+        m_out.append("}\n");
+    } else {
+        m_out.append("]}");
+    }
 }
 
 // ---------------------------------------------------------------- change sets

@@ -211,6 +211,16 @@ public:
         return fn();
     }
 
+    // A packet that arrives in pieces: the first piece replaces what is
+    // shown (set aside until the end), later pieces append rows that views
+    // show at once; the open and scroll events run once, after the end.
+    // streamAbort brings back what the set held before.
+    void streamBegin(Table&& first);
+    void streamAppend(Table&& piece);
+    void streamEnd();
+    void streamAbort();
+    bool streaming() const { return m_stream != nullptr; }
+
     // All visible rows as a data packet.
     std::string toPacket() const;
 
@@ -280,6 +290,20 @@ private:
         for (auto* o : m_observers)
             fn(o);
     }
+
+    // What a load in pieces set aside, to give back if it fails.
+    struct StreamBackup {
+        std::vector<Column> cols;
+        std::vector<uint32_t> order;
+        std::vector<uint8_t> deleted;
+        int cur = -1;
+        bool bof = true, eof = true;
+        DataSetState state = DataSetState::Inactive;
+        std::vector<LogEntry> log;
+        std::unordered_map<uint32_t, size_t> logIndex;
+        std::vector<int> srcOf; // field -> column of the pieces
+    };
+    std::unique_ptr<StreamBackup> m_stream;
 
     QString m_name;
     std::vector<std::unique_ptr<Field>> m_fields;

@@ -44,6 +44,8 @@ public:
     // Busy animation over the main window (kind 1 sending, kind 6 reading).
     virtual void busyStart(QObject* mainWindow, int kind) = 0;
     virtual void busyStop() = 0;
+    // Rows read so far by the running busy read (shown with the animation).
+    virtual void busyProgress(qint64 rows) { (void)rows; }
 
     virtual void setWaitCursor(bool on) = 0;
 };

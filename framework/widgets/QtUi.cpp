@@ -47,14 +47,21 @@ void BusyOverlay::timerEvent(QTimerEvent*)
     update();
 }
 
+void BusyOverlay::setRows(qint64 rows)
+{
+    m_rows = rows;
+    update();
+}
+
 void BusyOverlay::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.fillRect(rect(), QColor(0, 0, 0, 60));
     const bool sending = m_kind == 1;
-    const QString text = sending ? QStringLiteral("Gravando alterações no servidor...")
-                                 : QStringLiteral("Lendo dados do servidor...");
+    const QString text = sending           ? QStringLiteral("Gravando alterações no servidor...")
+                         : m_rows >= 0 ? QStringLiteral("Lendo dados do servidor... %L1 registros").arg(m_rows)
+                                       : QStringLiteral("Lendo dados do servidor...");
     const QColor accent = sending ? QColor(0xC0, 0x60, 0x10) : QColor(0x20, 0x70, 0xB0);
     const QFontMetrics fm(font());
     const int w = fm.horizontalAdvance(text) + 90;
@@ -175,6 +182,12 @@ int QtUserInterface::execModal(QObject* dialog)
     if (!d)
         return mrCancel;
     return d->exec() == QDialog::Accepted ? mrOk : mrCancel;
+}
+
+void QtUserInterface::busyProgress(qint64 rows)
+{
+    if (m_overlay)
+        m_overlay->setRows(rows);
 }
 
 void QtUserInterface::busyStart(QObject* mainWindow, int kind)

@@ -14,6 +14,7 @@ class BusyOverlay : public QWidget {
 public:
     BusyOverlay(QWidget* over, int kind);
     int kind() const { return m_kind; }
+    void setRows(qint64 rows);
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override;
@@ -23,6 +24,7 @@ protected:
 private:
     int m_kind;
     int m_phase = 0;
+    qint64 m_rows = -1;
 };
 
 // The desktop's user-interface service: Qt message boxes with Portuguese
@@ -37,6 +39,7 @@ public:
     int execModal(QObject* dialog) override;
     void busyStart(QObject* mainWindow, int kind) override;
     void busyStop() override;
+    void busyProgress(qint64 rows) override;
     void setWaitCursor(bool on) override;
 
     BusyOverlay* overlay() const { return m_overlay; }

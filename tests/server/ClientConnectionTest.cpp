@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+#include <thread>
+
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -184,6 +187,149 @@ TEST_F(Connection, QueryRunsTheBranchTextsWithNullAndCodeParameters)
         EXPECT_THROW(qryFilial.ParamByName(QStringLiteral("NOPE")), fw::Error);
     }
     QSqlDatabase::removeDatabase(connName);
+}
+
+} // namespace
+
+namespace {
+
+// Large answers as a stream of lines: the server's form, the connection
+// reading it in pieces, and the record set loading them.
+class Streamed : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fw::ctx().login = {};
+        fw::ctx().login.operador = QStringLiteral("ADM");
+        fw::ctx().login.token = QString::fromStdString(s.token());
+        net.ServerName = QString::fromLatin1(kCommission);
+        net.BeforeConnect = [this](fw::TNetConnection& c) {
+            c.host = QStringLiteral("127.0.0.1");
+            c.Port = port ? port : s.port;
+        };
+    }
+    void TearDown() override { fw::ctx().login = {}; }
+
+    static std::vector<fw::RpcArg> args(const json& params)
+    {
+        std::vector<fw::RpcArg> out;
+        for (const auto& p : params)
+            out.push_back(fw::RpcArg::json(p.dump()));
+        return out;
+    }
+    // Loads a record set from the streamed call; the number of pieces.
+    int load(fw::RecordSet& rs, const json& params, fw::ServerResult& r)
+    {
+        int pieces = 0;
+        r = net.callStream(QStringLiteral("GetPedido"), args(params), [&](fw::Table&& t) {
+            if (pieces++ == 0)
+                rs.streamBegin(std::move(t));
+            else
+                rs.streamAppend(std::move(t));
+        });
+        if (r.ok)
+            rs.streamEnd();
+        else
+            rs.streamAbort();
+        return pieces;
+    }
+
+    TestServer s{900};
+    fw::TNetConnection net;
+    int port = 0;
+};
+
+TEST_F(Streamed, ServerSendsFieldsRowsAndTheirCount)
+{
+    OrderFilter f;
+    const std::string body = json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "GetPedido"}, {"params", f.params()}}.dump();
+    httplib::Headers h{{"Authorization", "Bearer " + fw::ctx().login.token.toStdString()},
+                       {"Accept", "application/x-ndjson"}};
+    auto streamed = s.client->Post(("/rpc/" + std::string(kCommission)).c_str(), h, body, "application/json");
+    ASSERT_TRUE(streamed);
+    EXPECT_EQ(streamed->get_header_value("Content-Type"), "application/x-ndjson");
+    std::vector<json> lines;
+    std::istringstream in(streamed->body);
+    for (std::string l; std::getline(in, l);)
+        lines.push_back(json::parse(l));
+    const json whole = s.call(fw::ctx().login.token.toStdString(), "GetPedido", f.params())["result"];
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines.front()["fields"], whole["fields"]);
+    EXPECT_EQ(lines.back(), (json{{"end", true}, {"rows", whole["rows"].size()}}));
+    ASSERT_EQ(lines.size(), whole["rows"].size() + 2);
+    for (size_t i = 0; i < whole["rows"].size(); ++i)
+        ASSERT_EQ(lines[i + 1], whole["rows"][i]) << i;
+    // without asking, the whole packet as always
+    h.erase("Accept");
+    auto plain = s.client->Post(("/rpc/" + std::string(kCommission)).c_str(), h, body, "application/json");
+    EXPECT_EQ(plain->get_header_value("Content-Type"), "application/json");
+}
+
+TEST_F(Streamed, RecordSetEndsAsWithTheWholePacketAndOpensOnce)
+{
+    OrderFilter f;
+    const auto plain = net.call(QStringLiteral("GetPedido"), args(f.params()));
+    ASSERT_TRUE(plain.ok);
+    fw::RecordSet whole(QStringLiteral("whole"));
+    whole.setData(plain.payload);
+    ASSERT_GT(whole.recordCount(), 80); // more than the first piece
+
+    fw::RecordSet rs(QStringLiteral("rs"));
+    rs.addField(QStringLiteral("NRPEDIDO"), fw::FieldType::String, 10);
+    int opens = 0, scrolls = 0, rowsAtFirstScroll = -1;
+    rs.afterOpen = [&](fw::RecordSet&) { ++opens; };
+    rs.afterScroll = [&](fw::RecordSet& r) {
+        if (scrolls++ == 0)
+            rowsAtFirstScroll = r.recordCount();
+    };
+    fw::ServerResult r;
+    const int pieces = load(rs, f.params(), r);
+    ASSERT_TRUE(r.ok) << r.message.toStdString();
+    EXPECT_GE(pieces, 2);
+    EXPECT_EQ(opens, 1);
+    EXPECT_EQ(rowsAtFirstScroll, whole.recordCount()); // the handlers ran after the last row
+    ASSERT_EQ(rs.recordCount(), whole.recordCount());
+    for (int i = 0; i < rs.recordCount(); ++i)
+        ASSERT_EQ(rs.withRow(i, [&] { return rs.fieldByName(u"NRPEDIDO").asString(); }),
+                  whole.withRow(i, [&] { return whole.fieldByName(u"NRPEDIDO").asString(); }));
+    EXPECT_EQ(rs.fieldCount(), whole.fieldCount()); // the packet's other columns as hidden fields
+}
+
+TEST_F(Streamed, FailureAfterSomeRowsKeepsThePreviousContents)
+{
+    // a scripted server: rows, then an error line; or rows and a cut
+    bool cut = false;
+    httplib::Server fake;
+    fake.Post(R"(/rpc/.*)", [&](const httplib::Request&, httplib::Response& res) {
+        std::string body = R"({"fields":[{"name":"NRPEDIDO","type":"string","size":10}]})" "\n";
+        for (int i = 0; i < 200; ++i)
+            body += "[\"" + std::to_string(1000 + i) + "\"]\n";
+        if (!cut)
+            body += R"({"error":{"code":-32000,"message":"Falha no meio da leitura."}})" "\n";
+        res.set_content(body, "application/x-ndjson");
+    });
+    port = fake.bind_to_any_port("127.0.0.1");
+    std::thread t([&] { fake.listen_after_bind(); });
+
+    fw::RecordSet rs(QStringLiteral("rs"));
+    rs.addField(QStringLiteral("NRPEDIDO"), fw::FieldType::String, 10);
+    rs.setData(fw::Payload::fromJson(R"({"fields":[{"name":"NRPEDIDO","type":"string","size":10}],"rows":[["1"],["2"]]})"));
+    rs.moveTo(1);
+    fw::ServerResult r;
+    EXPECT_GE(load(rs, json::array(), r), 1);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.message, QStringLiteral("Falha no meio da leitura."));
+    EXPECT_EQ(rs.recordCount(), 2);
+    EXPECT_EQ(rs.recNo(), 1);
+    EXPECT_EQ(rs.fieldByName(u"NRPEDIDO").asString(), QStringLiteral("2"));
+
+    cut = true; // no end line: the answer is incomplete
+    load(rs, json::array(), r);
+    EXPECT_FALSE(r.ok);
+    EXPECT_TRUE(r.message.startsWith(QStringLiteral("Comunicação com o servidor"))) << r.message.toStdString();
+    EXPECT_EQ(rs.recordCount(), 2);
+    fake.stop();
+    t.join();
 }
 
 } // namespace

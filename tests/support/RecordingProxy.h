@@ -38,8 +38,9 @@ public:
                 return;
             }
             httplib::Headers h;
-            if (req.has_header("Authorization"))
-                h.emplace("Authorization", req.get_header_value("Authorization"));
+            for (const char* name : {"Authorization", "Accept"})
+                if (req.has_header(name))
+                    h.emplace(name, req.get_header_value(name));
             auto r = req.method == "DELETE" ? m_upstream.Delete(req.path.c_str(), h)
                                             : m_upstream.Post(req.path.c_str(), h, req.body, "application/json");
             if (!r) {
