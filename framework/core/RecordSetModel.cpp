@@ -96,6 +96,41 @@ void RecordSetModel::setEditable(bool on)
         emit dataChanged(index(0, 0), index(m_rows - 1, static_cast<int>(m_cols.size()) - 1), {Qt::EditRole});
 }
 
+bool RecordSetModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && m_pending == 0 && m_rows < m_rs->recordCount();
+}
+
+void RecordSetModel::fetchMore(const QModelIndex& parent)
+{
+    // Grown from the event loop: a view may ask in the middle of handling
+    // a reset, when rows cannot be announced yet.
+    if (!canFetchMore(parent) || m_growQueued)
+        return;
+    m_growQueued = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_growQueued = false;
+        if (canFetchMore({}))
+            grow(std::max(kWindow, m_rows));
+    }, Qt::QueuedConnection);
+}
+
+void RecordSetModel::exposeRow(int row)
+{
+    if (row >= m_rows && m_pending == 0)
+        grow(row - m_rows + 1 + kWindow);
+}
+
+void RecordSetModel::grow(int rows)
+{
+    const int add = std::min(rows, m_rs->recordCount() - m_rows);
+    if (add <= 0)
+        return;
+    beginInsertRows({}, m_rows, m_rows + add - 1);
+    m_rows += add;
+    endInsertRows();
+}
+
 int RecordSetModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : m_rows;
@@ -182,7 +217,8 @@ void RecordSetModel::rsReset()
     beginResetModel();
     if (!m_explicitColumns)
         defaultColumns();
-    m_rows = m_rs->recordCount();
+    m_rows = std::min(m_rs->recordCount(), std::max(kWindow, m_rs->recNo() + kWindow));
+    m_pending = 0;
     endResetModel();
 }
 
@@ -194,27 +230,45 @@ void RecordSetModel::rsRowChanged(int row)
 
 void RecordSetModel::rsBeginInsertRows(int first, int last)
 {
-    beginInsertRows({}, first, last);
-    m_pending = last - first + 1;
+    // Rows past the window stay out of it until the view scrolls there;
+    // rows at its end fill it up to its size.
+    const int room = first < m_rows ? last - first + 1 : std::max(0, std::min(last - first + 1, kWindow - m_rows));
+    if (first > m_rows || room == 0) {
+        m_pending = -1;
+        return;
+    }
+    beginInsertRows({}, first, first + room - 1);
+    m_pending = room;
 }
 
 void RecordSetModel::rsEndInsertRows()
 {
-    m_rows += m_pending;
+    const int added = m_pending;
     m_pending = 0;
+    if (added < 0)
+        return;
+    m_rows += added;
     endInsertRows();
 }
 
 void RecordSetModel::rsBeginRemoveRows(int first, int last)
 {
+    if (first >= m_rows) {
+        m_pending = -1;
+        return;
+    }
+    last = std::min(last, m_rows - 1);
     beginRemoveRows({}, first, last);
     m_pending = last - first + 1;
 }
 
 void RecordSetModel::rsEndRemoveRows()
 {
-    m_rows -= m_pending;
+    const int removed = m_pending;
     m_pending = 0;
+    if (removed < 0)
+        return;
+    m_rows -= removed;
     endRemoveRows();
 }
 

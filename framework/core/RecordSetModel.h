@@ -36,6 +36,14 @@ public:
     // default hands it to the context's error reporting.
     std::function<void(std::exception_ptr)> onError;
 
+    // Rows are shown to the view a window at a time, growing as it scrolls
+    // (fetchMore): a reset costs the same at any size.
+    static constexpr int kWindow = 2000;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+    // Makes the view's rows reach this record (going to it, printing all).
+    void exposeRow(int row);
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -68,6 +76,8 @@ private:
     bool m_editable = true;
     int m_rows = 0;
     int m_pending = 0; // rows of an announced insert or removal
+    void grow(int rows);
+    bool m_growQueued = false;
 };
 
 } // namespace fw

@@ -41,6 +41,8 @@ void printGrid(QPrinter& printer, const TDBGrid& grid, const QString& title)
     for (int c : cols)
         widths.push_back(grid.columnWidth(c) * scale);
 
+    if (RecordSetModel* rm = grid.recordSetModel(); rm && rm->recordSet()->recordCount() > 0)
+        rm->exposeRow(rm->recordSet()->recordCount() - 1); // every row is printed, not only those scrolled to
     const int rows = m->rowCount();
     const int perPage = std::max(1, static_cast<int>((pageH - 3 * rowH) / rowH) - 1);
     const int pages = std::max(1, (rows + perPage - 1) / perPage);

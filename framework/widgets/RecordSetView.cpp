@@ -34,6 +34,8 @@ void RecordSetView::setRecordSet(RecordSet* rs)
 
 void RecordSetView::followRecord(int row)
 {
+    if (m_model && !m_syncing && row >= m_model->rowCount())
+        m_model->exposeRow(row);
     if (m_syncing || !m_model || row < 0 || row >= m_model->rowCount())
         return;
     m_syncing = true;
