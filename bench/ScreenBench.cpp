@@ -47,6 +47,16 @@ double medianPrepared(int reps, const std::function<void()>& prepare, const std:
     return t[t.size() / 2];
 }
 
+// The screen's order query as a request body, for the in-process floor.
+std::string orderCall(const TfrmComissaoVend& screen)
+{
+    std::string body = R"({"jsonrpc":"2.0","id":1,"method":"GetPedido","params":[)";
+    const auto args = screen.orderArguments();
+    for (size_t i = 0; i < args.size(); ++i)
+        body += (i ? "," : "") + args[i].wire();
+    return body + "]}";
+}
+
 // Notes when the first rows of a load reach the grid, and paints them.
 class FirstRows : public fw::RecordSetObserver {
 public:
@@ -141,11 +151,7 @@ int main(int argc, char** argv)
             screen->sbtVerificarClick();
             screen->dbgPadrao->viewport()->repaint();
         });
-        std::string body = R"({"jsonrpc":"2.0","id":1,"method":"GetPedido","params":[)";
-        const auto args = screen->orderArguments();
-        for (size_t i = 0; i < args.size(); ++i)
-            body += (i ? "," : "") + args[i].wire();
-        body += "]}";
+        const std::string body = orderCall(*screen);
         std::string method;
         bool ok = false;
         const std::string answer = server.handleRpc(QStringLiteral("Ped03600.rdmComissaoVend"), body,
@@ -216,11 +222,7 @@ int main(int argc, char** argv)
         std::sort(firstMs.begin(), firstMs.end());
         std::sort(wholeMs.begin(), wholeMs.end());
         // the floor: the same query's first 80 rows in a bare sqlite3 loop
-        std::string body = R"({"jsonrpc":"2.0","id":1,"method":"GetPedido","params":[)";
-        const auto args = screen->orderArguments();
-        for (size_t a = 0; a < args.size(); ++a)
-            body += (a ? "," : "") + args[a].wire();
-        body += "]}";
+        const std::string body = orderCall(*screen);
         std::string method;
         bool ok = false;
         server.handleRpc(QStringLiteral("Ped03600.rdmComissaoVend"), body, QStringLiteral("ADM"), method, ok);
