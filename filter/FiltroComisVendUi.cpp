@@ -100,6 +100,7 @@ TfrmFiltroComisVend::TfrmFiltroComisVend(QWidget* parent)
     : TfrmFiltroPadrao(parent, QStringLiteral("PED03601"), QStringLiteral("Filtro de Comissão do Vendedor"))
 {
     setObjectName(QStringLiteral("frmFiltroComisVend"));
+    HelpContext = 12203601;
     buildUi();
     buildCatalogue();
     buildQueries();

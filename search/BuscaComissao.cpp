@@ -18,6 +18,7 @@ TfrmBuscaComissao::TfrmBuscaComissao(QWidget* parent)
     : TfrmFiltroPadrao(parent, QStringLiteral("PED03602"), QStringLiteral("Busca e Recalcula o Percentual de Comissão"))
 {
     setObjectName(QStringLiteral("frmBuscaComissao"));
+    HelpContext = 12203602;
     btfSaveOpc->hide();
     btfLoadOpc->hide();
     grbEntrega = new QGroupBox(QStringLiteral("Data Entrega"), grbFiltroPadrao);

@@ -1,5 +1,7 @@
 #include "TfrmFiltroPadrao.h"
 
+#include <QKeyEvent>
+
 #include "Events.h"
 #include "core/Context.h"
 #include "core/FwError.h"
@@ -152,6 +154,16 @@ void TfrmFiltroPadrao::done(int r)
         m_closed = true;
         guarded([this] { FormClose(); });
     }
+}
+
+void TfrmFiltroPadrao::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() == Qt::Key_F1 && HelpContext > 0) {
+        guarded([this] { ctx().help(HelpContext); });
+        e->accept();
+        return;
+    }
+    QDialog::keyPressEvent(e);
 }
 
 bool TfrmFiltroPadrao::event(QEvent* e)

@@ -26,6 +26,8 @@ public:
     ~TfrmFiltroPadrao() override;
 
     QString screenCode() const { return m_code; }
+    // The help page F1 opens.
+    int HelpContext = 0;
 
     QGroupBox* grbFiltroPadrao;
     QPushButton* sbtConfirma;
@@ -62,6 +64,7 @@ public:
 
 protected:
     bool event(QEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
 
     QVBoxLayout* rootLayout;
     QVBoxLayout* criteriaLayout; // inside grbFiltroPadrao

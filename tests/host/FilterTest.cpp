@@ -3,6 +3,7 @@
 // "Desfazer", saved options, and the orders a confirmed filter brings.
 #include "HostFixture.h"
 
+#include "BuscaComissao.h"
 #include "Globals.h"
 #include "core/DateUtil.h"
 #include "widgets/Events.h"
@@ -10,6 +11,7 @@
 
 #include <QTimer>
 
+#include <QFileInfo>
 #include <QPointer>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -405,6 +407,33 @@ TEST_F(FilterTest, RealDialogLoadsWhenShownAndConfirmsByItsButton)
     EXPECT_FALSE(Cli_ped03600::Filtro.boOrcamento); // what the user left, written on confirm
     EXPECT_EQ(Cli_ped03600::Filtro.Cliente.stLista, QStringLiteral("CLI00001"));
     EXPECT_TRUE(sc->cdsPedido.active());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FilterTest, F1OpensEachDialogsOwnHelpPage)
+{
+    QStringList pages;
+    shell.showHelp = [&](int, const QString& p) { pages << QFileInfo(p).fileName(); };
+    TfrmFiltroComisVend& d = open();
+    QTest::keyClick(&d, Qt::Key_F1);
+    TfrmBuscaComissao search(sc);
+    search.FormCreate();
+    QTest::keyClick(&search, Qt::Key_F1);
+    EXPECT_EQ(pages, QStringList({"12203601.html", "12203602.html"}));
+    for (const QString& p : pages)
+        EXPECT_TRUE(QFile::exists(QStringLiteral(PED_SOURCE_DIR "/docs/help/") + p));
+
+    // Esc cancels, Enter confirms
+    QTest::keyClick(&d, Qt::Key_Escape);
+    EXPECT_FALSE(d.isVisible());
+    EXPECT_FALSE(d.boConfirma);
+    TfrmFiltroComisVend& again = open();
+    focus(again.chbNormal);
+    QTest::keyClick(again.chbNormal, Qt::Key_Return);
+    EXPECT_TRUE(again.boConfirma) << ui.lastText().toStdString();
 }
 
 } // namespace
