@@ -38,7 +38,7 @@ public:
 
     // Rows are shown to the view a window at a time, growing as it scrolls
     // (fetchMore): a reset costs the same at any size.
-    static constexpr int kWindow = 2000;
+    static constexpr int kWindow = 1000;
     bool canFetchMore(const QModelIndex& parent) const override;
     void fetchMore(const QModelIndex& parent) override;
     // Makes the view's rows reach this record (going to it, printing all).
