@@ -153,6 +153,11 @@ public:
     void Vd_CdVendedor(bool required);
     void Vd_Comissao();
 
+protected:
+    // Not closed while orders are still arriving: the load runs a local
+    // event loop that must find the screen alive when it ends.
+    void closeEvent(QCloseEvent* e) override;
+
 private:
     void buildUi();
     void declareRecordSets();
@@ -173,6 +178,7 @@ private:
 
     QString m_lastBranch;
     bool m_placing = false;
+    bool m_loading = false;
 };
 
 // Creates the screen once and shows it as a child window of the host.

@@ -7,6 +7,9 @@
 #include "core/Context.h"
 #include "widgets/Events.h"
 
+#include <QCloseEvent>
+#include <QScopedValueRollback>
+
 using namespace fw;
 using namespace Cli_ped03600;
 
@@ -185,6 +188,7 @@ void TfrmComissaoVend::loadOrders()
     // The orders are shown as they arrive; the scroll handlers run once,
     // after the last one. A failure puts back what was shown before.
     BusyGuard busy(6);
+    const QScopedValueRollback loading(m_loading, true);
     bool begun = false;
     ServerResult r;
     try {
@@ -208,6 +212,15 @@ void TfrmComissaoVend::loadOrders()
         CheckResultServ(r.ok ? ServerResult::failure(0, QStringLiteral("Resposta inválida do servidor.")) : r, true, 0);
     }
     cdsPedido.streamEnd();
+}
+
+void TfrmComissaoVend::closeEvent(QCloseEvent* e)
+{
+    if (m_loading) {
+        e->ignore();
+        return;
+    }
+    TfrmPadrao::closeEvent(e);
 }
 
 void TfrmComissaoVend::cdsPedidoAfterOpen()

@@ -9,6 +9,7 @@
 
 #include <QHeaderView>
 #include <QMdiSubWindow>
+#include <QPointer>
 
 using namespace testsupport;
 using json = nlohmann::json;
@@ -447,6 +448,31 @@ TEST_F(ScreenTest, OperatorWithoutSalesmanUnderOwnOrdersVisibilityClosesTheScree
     EXPECT_TRUE(sc->lastBranch().isEmpty());
     settle();
     EXPECT_TRUE(screens().isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScreenTest, ScreenStaysOpenUntilItsOrdersHaveArrived)
+{
+    TfrmComissaoVend* sc = load();
+    QPointer<TfrmComissaoVend> alive(sc);
+    QPointer<QWidget> sub(sc->parentWidget());
+    // the user closes the window while the orders are being read
+    proxy.script = [&](const json& req) -> std::optional<json> {
+        if (req["method"] == "GetPedido")
+            QMetaObject::invokeMethod(sub.data(), [&] { sub->close(); }, Qt::QueuedConnection);
+        return std::nullopt;
+    };
+    sc->sbtVerificarClick();
+    proxy.script = nullptr;
+    settle();
+    ASSERT_FALSE(alive.isNull());
+    EXPECT_GT(sc->cdsPedido.recordCount(), 0);
+    sub->close(); // once loaded it closes as usual
+    settle();
+    EXPECT_TRUE(alive.isNull());
 }
 
 } // namespace
