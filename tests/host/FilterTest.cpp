@@ -11,6 +11,7 @@
 
 #include <QTimer>
 
+#include <QAbstractButton>
 #include <QFileInfo>
 #include <QPointer>
 #include <QSettings>
@@ -434,6 +435,62 @@ TEST_F(FilterTest, F1OpensEachDialogsOwnHelpPage)
     focus(again.chbNormal);
     QTest::keyClick(again.chbNormal, Qt::Key_Return);
     EXPECT_TRUE(again.boConfirma) << ui.lastText().toStdString();
+}
+
+} // namespace
+
+namespace {
+
+// What assistive tools read for a control: its accessible name, its own
+// text, or the label it is the buddy of.
+QString spokenName(QWidget* w)
+{
+    if (!w->accessibleName().isEmpty())
+        return w->accessibleName();
+    if (auto* b = qobject_cast<QAbstractButton*>(w); b && !b->text().isEmpty() && b->text() != QStringLiteral("…"))
+        return b->text();
+    for (QLabel* l : w->window()->findChildren<QLabel*>())
+        if (l->buddy() == w && !l->text().isEmpty())
+            return l->text();
+    return {};
+}
+
+int expectEveryControlNamed(QWidget* root)
+{
+    int checked = 0;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        const bool control = qobject_cast<QAbstractButton*>(w) || qobject_cast<QLineEdit*>(w)
+            || qobject_cast<QAbstractItemView*>(w);
+        if (!control || qobject_cast<QLineEdit*>(w->parentWidget()))
+            continue;
+        if (w->objectName().startsWith(QLatin1String("qt_")) || w->objectName().isEmpty())
+            continue; // Qt's own parts (spin arrows, header buttons)
+        ++checked;
+        EXPECT_FALSE(spokenName(w).isEmpty()) << root->objectName().toStdString() << ": " << w->objectName().toStdString()
+                                              << " (" << w->metaObject()->className() << ")";
+    }
+    return checked;
+}
+
+TEST_F(FilterTest, EveryControlHasANameAssistiveToolsCanRead)
+{
+    EXPECT_GT(expectEveryControlNamed(sc), 20);
+    EXPECT_GT(expectEveryControlNamed(&open()), 40);
+    TfrmBuscaComissao search(sc);
+    search.FormCreate();
+    EXPECT_GE(expectEveryControlNamed(&search), 4);
+
+    // Tab goes top to bottom, left to right
+    TfrmFiltroComisVend& d = *dlg;
+    d.activateWindow();
+    focus(d.depDeEmissao);
+    QStringList visited;
+    for (int i = 0; i < 9; ++i) {
+        visited << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(visited, QStringList({"depDeEmissao", "depAteEmissao", "depDeEntrega", "depAteEntrega", "chbPPendente",
+                                    "chbPAndamento", "chbPLiquidado", "chbPCancelado", "chbPParcialmente"}));
 }
 
 } // namespace
