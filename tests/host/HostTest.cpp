@@ -115,6 +115,10 @@ TEST_F(HostFixture, ScreenOpensMaximisedOnA640By480Desktop)
     settle();
     ASSERT_EQ(screens().size(), 1);
     EXPECT_TRUE(qobject_cast<QMdiSubWindow*>(screens().first()->parentWidget())->isMaximized());
+    main->resize(640, 480);
+    screens().first()->medCdFilialExit();
+    settle();
+    shoot(*main, "comissao-640x480.png");
 }
 
 TEST_F(HostFixture, MissingAndBrokenModulesAreMessagesNotCrashes)
