@@ -7,6 +7,7 @@
 //  (f) model reset and first paint of the order grid at 100,000 rows vs at
 //      1,000 rows.
 #include "BareFetch.h"
+#include "BenchServer.h"
 #include "BenchUtil.h"
 #include "SimdTouch.h"
 
@@ -97,12 +98,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench1m.db");
 
-    srv::ServerOptions opt;
-    opt.db = srv::DbUrl::parse(QStringLiteral("sqlite:") + path);
-    opt.logLevel = srv::LogLevel::Error;
-    srv::AppServer server(opt);
-    const int port = server.bind();
-    std::thread th([&] { server.run(); });
+    bench::BenchServer running(path);
+    srv::AppServer& server = running.server;
+    const int port = running.port;
     srv::Db& db = server.pool().get();
     db.exec(QStringLiteral("UPDATE OPERADOR SET DSSENHAHASH = ? WHERE CDOPERADOR = 'ADM'"),
             {srv::Sessions::hashPassword(QStringLiteral("bench"))});
@@ -266,7 +264,5 @@ int main(int argc, char** argv)
     shell.unloadAll();
     shell.logout();
     fw::ctx().setUi(nullptr);
-    server.stop();
-    th.join();
     return 0;
 }

@@ -8,6 +8,7 @@
 //  (d) sequential 1 KB SetVendedor change sets vs a bare sqlite3 loop writing
 //      the same rows, one transaction each, at the same durability.
 #include "BareFetch.h"
+#include "BenchServer.h"
 #include "BenchUtil.h"
 #include "Server.h"
 
@@ -105,12 +106,9 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench1m.db");
-    srv::ServerOptions opt;
-    opt.db = srv::DbUrl::parse(QStringLiteral("sqlite:") + path);
-    opt.logLevel = srv::LogLevel::Error;
-    srv::AppServer server(opt);
-    const int port = server.bind();
-    std::thread th([&] { server.run(); });
+    bench::BenchServer running(path);
+    srv::AppServer& server = running.server;
+    const int port = running.port;
     srv::Db& db = server.pool().get();
     const QString adm = QStringLiteral("ADM");
     httplib::Client cli("127.0.0.1", port);
@@ -268,7 +266,5 @@ int main(int argc, char** argv)
         rows.push_back({"(d) SetVendedor change set p99", pct(t, 0.99), "ms", "bare sqlite3 writes p99", pct(bare, 0.99), 0});
     }
     bench::printTable(rows);
-    server.stop();
-    th.join();
     return 0;
 }

@@ -1,6 +1,7 @@
 // Controls, record sets, queries and the message catalogue of the screen.
 #include "ComissaoVend.h"
 
+#include "Fields.h"
 #include "core/Context.h"
 #include "widgets/Events.h"
 
@@ -10,18 +11,6 @@
 #include <QVBoxLayout>
 
 using namespace fw;
-
-namespace {
-
-Field& add(RecordSet& rs, const char* name, FieldType type, int size = 0, const QString& label = {}, bool visible = true)
-{
-    Field& f = rs.addField(QLatin1String(name), type, size);
-    f.displayLabel = label;
-    f.visible = visible;
-    return f;
-}
-
-} // namespace
 
 TfrmComissaoVend::TfrmComissaoVend(QWidget* parent)
     : TfrmPadrao(parent, QStringLiteral("PED03600"), QStringLiteral("Comissão do Vendedor"))
@@ -48,80 +37,80 @@ TfrmComissaoVend::~TfrmComissaoVend() = default;
 
 void TfrmComissaoVend::declareRecordSets()
 {
-    add(cdsPedido, "CDFILIAL", FieldType::String, 4, {}, false);
-    add(cdsPedido, "IDSITPEDIDO", FieldType::String, 1, QStringLiteral("Sit.")).displayWidth = 4;
-    add(cdsPedido, "NRPEDIDO", FieldType::String, 10, QStringLiteral("Nº Pedido"));
-    add(cdsPedido, "CDCLIENTE", FieldType::String, 21, {}, false);
-    add(cdsPedido, "NMFANTCLIE", FieldType::String, 50, QStringLiteral("Cliente")).displayWidth = 30;
-    add(cdsPedido, "DTPEDIDO", FieldType::DateTime, 0, QStringLiteral("Data Pedido"));
-    add(cdsPedido, "DTENTPED", FieldType::DateTime, 0, QStringLiteral("Data Entrega"));
-    add(cdsPedido, "CDVENDEDOR", FieldType::String, 4, QStringLiteral("Vendedor"), false).displayWidth = 5;
-    add(cdsPedido, "NMFANVEN", FieldType::String, 50, QStringLiteral("Vendedor"));
-    add(cdsPedido, "VRPECOMVEN", FieldType::Float, 0, {}, false);
-    add(cdsPedido, "IDGERACOMISVEND", FieldType::String, 1, {}, false);
-    add(cdsPedido, "IDCANCCOMISPED", FieldType::String, 20, {}, false);
-    add(cdsPedido, "DSMOTCANCCOMISPED", FieldType::String, 350, QStringLiteral("Informações de Cancelamento"));
+    declareField(cdsPedido, "CDFILIAL", FieldType::String, 4, {}, false);
+    declareField(cdsPedido, "IDSITPEDIDO", FieldType::String, 1, QStringLiteral("Sit.")).displayWidth = 4;
+    declareField(cdsPedido, "NRPEDIDO", FieldType::String, 10, QStringLiteral("Nº Pedido"));
+    declareField(cdsPedido, "CDCLIENTE", FieldType::String, 21, {}, false);
+    declareField(cdsPedido, "NMFANTCLIE", FieldType::String, 50, QStringLiteral("Cliente")).displayWidth = 30;
+    declareField(cdsPedido, "DTPEDIDO", FieldType::DateTime, 0, QStringLiteral("Data Pedido"));
+    declareField(cdsPedido, "DTENTPED", FieldType::DateTime, 0, QStringLiteral("Data Entrega"));
+    declareField(cdsPedido, "CDVENDEDOR", FieldType::String, 4, QStringLiteral("Vendedor"), false).displayWidth = 5;
+    declareField(cdsPedido, "NMFANVEN", FieldType::String, 50, QStringLiteral("Vendedor"));
+    declareField(cdsPedido, "VRPECOMVEN", FieldType::Float, 0, {}, false);
+    declareField(cdsPedido, "IDGERACOMISVEND", FieldType::String, 1, {}, false);
+    declareField(cdsPedido, "IDCANCCOMISPED", FieldType::String, 20, {}, false);
+    declareField(cdsPedido, "DSMOTCANCCOMISPED", FieldType::String, 350, QStringLiteral("Informações de Cancelamento"));
 
-    add(cdsItemPedido, "NRPEDIDO", FieldType::String, 10, {}, false);
-    add(cdsItemPedido, "CDARVPROD", FieldType::String, 20, QStringLiteral("Produto"));
-    add(cdsItemPedido, "NMPRODUTO", FieldType::String, 50, QStringLiteral("Nome do Produto"));
-    add(cdsItemPedido, "QTITEMPED", FieldType::Float, 0, QStringLiteral("Quantidade"));
-    add(cdsItemPedido, "SGUNIDADE", FieldType::String, 10, QStringLiteral("Un."));
-    add(cdsItemPedido, "CDCLIENTE", FieldType::String, 21);
-    add(cdsItemPedido, "VRPREUNITPED", FieldType::Float, 0, QStringLiteral("Preço Unitário"));
-    add(cdsItemPedido, "NRITEMPED", FieldType::String, 10, {}, false);
-    add(cdsItemPedido, "IDSITITEMPED", FieldType::String, 1, QStringLiteral("Sit."));
-    add(cdsItemPedido, "QTEXPITEMPED", FieldType::Float, 0, {}, false);
-    add(cdsItemPedido, "VRPREUNIT", FieldType::Float, 0, {}, false);
-    add(cdsItemPedido, "CDFILIAL", FieldType::String, 4, {}, false);
-    add(cdsItemPedido, "CDFATPRECO", FieldType::String, 3, {}, false);
-    add(cdsItemPedido, "QTITEMPED2", FieldType::Float, 0, QStringLiteral("Qtde. Conv."));
-    add(cdsItemPedido, "SGFATPRECO", FieldType::String, 4, QStringLiteral("Fator"));
-    add(cdsItemPedido, "CDPRODESTO", FieldType::String, 10, {}, false);
-    add(cdsItemPedido, "DTENTITPED", FieldType::DateTime, 0, QStringLiteral("Entrega"));
-    add(cdsItemPedido, "IDITPEDDIFER", FieldType::String, 1, QStringLiteral("Tipo"));
-    add(cdsItemPedido, "VRPESOITPED", FieldType::Float, 0, {}, false);
-    add(cdsItemPedido, "SGUNIDPAI", FieldType::String, 5, QStringLiteral("Un."));
-    add(cdsItemPedido, "CDPRODUTO", FieldType::String, 10, {}, false);
-    add(cdsItemPedido, "VRPESOBRUTPR", FieldType::Float, 0, {}, false);
-    add(cdsItemPedido, "VRPESOLIQUPR", FieldType::Float, 0, {}, false);
-    add(cdsItemPedido, "DATA", FieldType::DateTime);
+    declareField(cdsItemPedido, "NRPEDIDO", FieldType::String, 10, {}, false);
+    declareField(cdsItemPedido, "CDARVPROD", FieldType::String, 20, QStringLiteral("Produto"));
+    declareField(cdsItemPedido, "NMPRODUTO", FieldType::String, 50, QStringLiteral("Nome do Produto"));
+    declareField(cdsItemPedido, "QTITEMPED", FieldType::Float, 0, QStringLiteral("Quantidade"));
+    declareField(cdsItemPedido, "SGUNIDADE", FieldType::String, 10, QStringLiteral("Un."));
+    declareField(cdsItemPedido, "CDCLIENTE", FieldType::String, 21);
+    declareField(cdsItemPedido, "VRPREUNITPED", FieldType::Float, 0, QStringLiteral("Preço Unitário"));
+    declareField(cdsItemPedido, "NRITEMPED", FieldType::String, 10, {}, false);
+    declareField(cdsItemPedido, "IDSITITEMPED", FieldType::String, 1, QStringLiteral("Sit."));
+    declareField(cdsItemPedido, "QTEXPITEMPED", FieldType::Float, 0, {}, false);
+    declareField(cdsItemPedido, "VRPREUNIT", FieldType::Float, 0, {}, false);
+    declareField(cdsItemPedido, "CDFILIAL", FieldType::String, 4, {}, false);
+    declareField(cdsItemPedido, "CDFATPRECO", FieldType::String, 3, {}, false);
+    declareField(cdsItemPedido, "QTITEMPED2", FieldType::Float, 0, QStringLiteral("Qtde. Conv."));
+    declareField(cdsItemPedido, "SGFATPRECO", FieldType::String, 4, QStringLiteral("Fator"));
+    declareField(cdsItemPedido, "CDPRODESTO", FieldType::String, 10, {}, false);
+    declareField(cdsItemPedido, "DTENTITPED", FieldType::DateTime, 0, QStringLiteral("Entrega"));
+    declareField(cdsItemPedido, "IDITPEDDIFER", FieldType::String, 1, QStringLiteral("Tipo"));
+    declareField(cdsItemPedido, "VRPESOITPED", FieldType::Float, 0, {}, false);
+    declareField(cdsItemPedido, "SGUNIDPAI", FieldType::String, 5, QStringLiteral("Un."));
+    declareField(cdsItemPedido, "CDPRODUTO", FieldType::String, 10, {}, false);
+    declareField(cdsItemPedido, "VRPESOBRUTPR", FieldType::Float, 0, {}, false);
+    declareField(cdsItemPedido, "VRPESOLIQUPR", FieldType::Float, 0, {}, false);
+    declareField(cdsItemPedido, "DATA", FieldType::DateTime);
     cdsItemPedido.addCalcField(QStringLiteral("VrTotal"), FieldType::Float).displayLabel = QStringLiteral("Valor Total");
 
-    add(cdsVendedor, "CDFILIAL", FieldType::String, 4, {}, false);
-    add(cdsVendedor, "NRPEDIDO", FieldType::String, 10, {}, false);
-    add(cdsVendedor, "NRITEMPED", FieldType::String, 10, {}, false);
-    add(cdsVendedor, "CDVENDEDOR", FieldType::String, 4, QStringLiteral("Vendedor"));
-    add(cdsVendedor, "NMFANVEN", FieldType::String, 50, QStringLiteral("Nome"));
-    Field& pct = add(cdsVendedor, "VRPECOMITPED", FieldType::Float, 0, QStringLiteral("Comissão(%)"));
+    declareField(cdsVendedor, "CDFILIAL", FieldType::String, 4, {}, false);
+    declareField(cdsVendedor, "NRPEDIDO", FieldType::String, 10, {}, false);
+    declareField(cdsVendedor, "NRITEMPED", FieldType::String, 10, {}, false);
+    declareField(cdsVendedor, "CDVENDEDOR", FieldType::String, 4, QStringLiteral("Vendedor"));
+    declareField(cdsVendedor, "NMFANVEN", FieldType::String, 50, QStringLiteral("Nome"));
+    Field& pct = declareField(cdsVendedor, "VRPECOMITPED", FieldType::Float, 0, QStringLiteral("Comissão(%)"));
     pct.displayFormat = QStringLiteral("#,##0.00 %");
     pct.editFormat = QStringLiteral("#,##0.00");
-    add(cdsVendedor, "IDGERACOMISVEND", FieldType::String, 1, {}, false);
-    add(cdsVendedor, "IDCARGOVEND", FieldType::String, 1, {}, false);
+    declareField(cdsVendedor, "IDGERACOMISVEND", FieldType::String, 1, {}, false);
+    declareField(cdsVendedor, "IDCARGOVEND", FieldType::String, 1, {}, false);
     cdsVendedor.addCalcField(QStringLiteral("DSCARGOVEND"), FieldType::String, 10).displayLabel = QStringLiteral("Cargo");
 
-    add(cdsParamPedido, "IDTABPRECO", FieldType::String, 1);
-    add(cdsParamPedido, "IDEXIBPEDIDO", FieldType::String, 1);
-    add(cdsParExpedicao, "CDFILIAL", FieldType::String, 4);
-    add(cdsParExpedicao, "VRPECOGEREXP", FieldType::Float);
-    add(cdsParExpedicao, "VRPERCOMEXP", FieldType::Float);
-    add(cdsParExpedicao, "VRPERCOMREC", FieldType::Float);
-    add(cdsParExpedicao, "IDCOMISPERIODO", FieldType::String, 1);
-    add(cdsOperTPed, "CDOPERADOR", FieldType::String, 32);
+    declareField(cdsParamPedido, "IDTABPRECO", FieldType::String, 1);
+    declareField(cdsParamPedido, "IDEXIBPEDIDO", FieldType::String, 1);
+    declareField(cdsParExpedicao, "CDFILIAL", FieldType::String, 4);
+    declareField(cdsParExpedicao, "VRPECOGEREXP", FieldType::Float);
+    declareField(cdsParExpedicao, "VRPERCOMEXP", FieldType::Float);
+    declareField(cdsParExpedicao, "VRPERCOMREC", FieldType::Float);
+    declareField(cdsParExpedicao, "IDCOMISPERIODO", FieldType::String, 1);
+    declareField(cdsOperTPed, "CDOPERADOR", FieldType::String, 32);
     for (const char* n : {"CDFILIALPAG", "NRLANCTOPAG", "NRSEQVENPAG", "NRPARCELAPAG", "CDFILIALREC", "NRLANCTOREC",
                           "NRSEQVENREC", "NRPARCELAREC"}) {
         const QLatin1String name(n);
         const int size = name.startsWith(QLatin1String("CDFILIAL")) ? 4 : name.startsWith(QLatin1String("NRLANCTO")) ? 10 : 2;
-        add(cdsContaPaga, n, FieldType::String, size);
+        declareField(cdsContaPaga, n, FieldType::String, size);
     }
-    add(cdsSomatorio, "VRTOTAL", FieldType::Float);
-    add(cdsLancNf, "NRLANCTONF", FieldType::String, 10);
-    add(cdsLancNf, "DTENTRSAID", FieldType::DateTime);
-    add(cdsTotiComi, "VRTOTALPERC", FieldType::Float);
-    add(cdsPesqVendedor, "CDVENDEDOR", FieldType::String, 4, QStringLiteral("Vendedor"));
-    add(cdsPesqVendedor, "NMFANVEN", FieldType::String, 50, QStringLiteral("Nome"));
-    add(cdsPesqVendedor, "VRPECOMVEN", FieldType::Float, 0, {}, false);
-    add(cdsPesqVendedor, "IDGERACOMISVEND", FieldType::String, 1, {}, false);
+    declareField(cdsSomatorio, "VRTOTAL", FieldType::Float);
+    declareField(cdsLancNf, "NRLANCTONF", FieldType::String, 10);
+    declareField(cdsLancNf, "DTENTRSAID", FieldType::DateTime);
+    declareField(cdsTotiComi, "VRTOTALPERC", FieldType::Float);
+    declareField(cdsPesqVendedor, "CDVENDEDOR", FieldType::String, 4, QStringLiteral("Vendedor"));
+    declareField(cdsPesqVendedor, "NMFANVEN", FieldType::String, 50, QStringLiteral("Nome"));
+    declareField(cdsPesqVendedor, "VRPECOMVEN", FieldType::Float, 0, {}, false);
+    declareField(cdsPesqVendedor, "IDGERACOMISVEND", FieldType::String, 1, {}, false);
 
     dtsPedido.setDataSet(&cdsPedido);
     dtsItem.setDataSet(&cdsItemPedido);
@@ -179,14 +168,14 @@ void TfrmComissaoVend::buildQueries()
                             "CDFILIAL = ISNULL(:P_CDFILIAL, CDFILIAL)", "ORDER BY", "CDFILIAL"};
     qryFilial->SQL_IB = {"SELECT", "CDFILIAL,", "NMFILIAL", "FROM", "FILIAL,PARAM(:P_CDFILIAL) P_CDFILIAL", "WHERE",
                          "CDFILIAL = NVLSTR(P_CDFILIAL.PARAM, CDFILIAL)", "ORDER BY", "CDFILIAL"};
-    add(qryFilial->Query, "CDFILIAL", FieldType::String, 4, QStringLiteral("Código"));
-    add(qryFilial->Query, "NMFILIAL", FieldType::String, 30, QStringLiteral("Nome"));
+    declareField(qryFilial->Query, "CDFILIAL", FieldType::String, 4, QStringLiteral("Código"));
+    declareField(qryFilial->Query, "NMFILIAL", FieldType::String, 30, QStringLiteral("Nome"));
     dtsFilial.setDataSet(&qryFilial->Query);
 
     qryVendLog = new TADOIBQuery(this, QStringLiteral("qryVendLog"));
     qryVendLog->SQL = {"SELECT", "CDVENDEDOR, NMFANVEN", "FROM", "VENDEDOR", "WHERE", "(CDOPERADOR = :P_CDOPERADOR)"};
-    add(qryVendLog->Query, "CDVENDEDOR", FieldType::String, 4).required = true;
-    add(qryVendLog->Query, "NMFANVEN", FieldType::String, 50);
+    declareField(qryVendLog->Query, "CDVENDEDOR", FieldType::String, 4).required = true;
+    declareField(qryVendLog->Query, "NMFANVEN", FieldType::String, 50);
 }
 
 void TfrmComissaoVend::buildUi()

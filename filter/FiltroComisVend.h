@@ -108,7 +108,6 @@ private:
     void connectHandlers();
     void validateAll();
     void writeFilter();
-    void checkDate(fw::TDateEditPlus* edit);
     [[noreturn]] void fail(QWidget* focus, const char* key);
     // Runs fn with the activation handler detached.
     void withoutActivation(const std::function<void()>& fn);

@@ -1,6 +1,7 @@
 // The filter dialog's controls, catalogue, queries and wiring.
 #include "FiltroComisVend.h"
 
+#include "Fields.h"
 #include "core/Consiste.h"
 #include "core/Context.h"
 #include "core/FormatUtil.h"
@@ -243,12 +244,6 @@ void TfrmFiltroComisVend::buildCatalogue()
 
 void TfrmFiltroComisVend::buildQueries()
 {
-    auto add = [](RecordSet& rs, const char* name, FieldType t, int size, const QString& label, bool visible = true) -> Field& {
-        Field& f = rs.addField(QLatin1String(name), t, size);
-        f.displayLabel = label;
-        f.visible = visible;
-        return f;
-    };
     qryCliente = new TADOIBQuery(this, QStringLiteral("qryCliente"));
     qryCliente->SQL = {
         "SELECT",
@@ -269,15 +264,15 @@ void TfrmFiltroComisVend::buildQueries()
         "   NRINSJURCLIE",
     };
     RecordSet& c = qryCliente->Query;
-    add(c, "CDCLIENTE", FieldType::String, 21, QStringLiteral("Cliente"), false).required = true;
-    add(c, "IDTPIJURCLIE", FieldType::String, 1, {}, false);
-    Field& doc = add(c, "NRINSJURCLIE", FieldType::String, 20, QStringLiteral("Número da Inscrição"));
-    add(c, "NMFANTCLIE", FieldType::String, 50, QStringLiteral("Nome Fantasia"));
-    add(c, "NMRAZSOCCLIE", FieldType::String, 50, QStringLiteral("Razão Social"));
-    add(c, "DSENDECLIE", FieldType::String, 50, QStringLiteral("Endereço"));
-    add(c, "NMMUNICIPIO", FieldType::String, 30, QStringLiteral("Município"));
-    add(c, "SGESTADO", FieldType::String, 2, QStringLiteral("Estado")).required = true;
-    add(c, "NMPAIS", FieldType::String, 30, QStringLiteral("País"));
+    declareField(c, "CDCLIENTE", FieldType::String, 21, QStringLiteral("Cliente"), false).required = true;
+    declareField(c, "IDTPIJURCLIE", FieldType::String, 1, {}, false);
+    Field& doc = declareField(c, "NRINSJURCLIE", FieldType::String, 20, QStringLiteral("Número da Inscrição"));
+    declareField(c, "NMFANTCLIE", FieldType::String, 50, QStringLiteral("Nome Fantasia"));
+    declareField(c, "NMRAZSOCCLIE", FieldType::String, 50, QStringLiteral("Razão Social"));
+    declareField(c, "DSENDECLIE", FieldType::String, 50, QStringLiteral("Endereço"));
+    declareField(c, "NMMUNICIPIO", FieldType::String, 30, QStringLiteral("Município"));
+    declareField(c, "SGESTADO", FieldType::String, 2, QStringLiteral("Estado")).required = true;
+    declareField(c, "NMPAIS", FieldType::String, 30, QStringLiteral("País"));
     doc.onGetText = [](const Field& f, bool) {
         return fmt::applyMask(f.asString(), PictPess(f.dataSet().fieldByName(u"IDTPIJURCLIE").asString()));
     };
@@ -285,8 +280,8 @@ void TfrmFiltroComisVend::buildQueries()
 
     qryProduto = new TADOIBQuery(this, QStringLiteral("qryProduto"));
     qryProduto->SQL = {"SELECT", "   CDARVPROD,", "   NMPRODUTO", "FROM", "   PRODUTO", "ORDER BY", "   CDARVPROD"};
-    Field& code = add(qryProduto->Query, "CDARVPROD", FieldType::String, 20, QStringLiteral("Código"));
-    add(qryProduto->Query, "NMPRODUTO", FieldType::String, 50, QStringLiteral("Nome"));
+    Field& code = declareField(qryProduto->Query, "CDARVPROD", FieldType::String, 20, QStringLiteral("Código"));
+    declareField(qryProduto->Query, "NMPRODUTO", FieldType::String, 50, QStringLiteral("Nome"));
     code.onGetText = [](const Field& f, bool) { return fmt::applyMask(f.asString(), DBPict(0)); };
     qryProduto->BeforeOpen = [this](TADOIBQuery&) { qryProdutoBeforeOpen(); };
     dtsProduto.setDataSet(&qryProduto->Query);
@@ -327,29 +322,29 @@ void TfrmFiltroComisVend::buildQueries()
         "ORDER BY",
         "   M.NMMUNICIPIO",
     };
-    add(qryMuniciCli->Query, "CDMUNICIPIO", FieldType::String, 4, QStringLiteral("Código"));
-    add(qryMuniciCli->Query, "NMMUNICIPIO", FieldType::String, 30, QStringLiteral("Nome"));
-    add(qryMuniciCli->Query, "SGESTADO", FieldType::String, 2, QStringLiteral("Estado"));
-    add(qryMuniciCli->Query, "NMPAIS", FieldType::String, 30, QStringLiteral("País"));
-    add(qryMuniciCli->Query, "CONCATENADOS", FieldType::String, 10, {}, false);
+    declareField(qryMuniciCli->Query, "CDMUNICIPIO", FieldType::String, 4, QStringLiteral("Código"));
+    declareField(qryMuniciCli->Query, "NMMUNICIPIO", FieldType::String, 30, QStringLiteral("Nome"));
+    declareField(qryMuniciCli->Query, "SGESTADO", FieldType::String, 2, QStringLiteral("Estado"));
+    declareField(qryMuniciCli->Query, "NMPAIS", FieldType::String, 30, QStringLiteral("País"));
+    declareField(qryMuniciCli->Query, "CONCATENADOS", FieldType::String, 10, {}, false);
 
-    add(cdsMuniciCli, "IDMARCADO", FieldType::String, 1, QStringLiteral("Check"));
-    add(cdsMuniciCli, "CDMUNICIPIO", FieldType::String, 4, QStringLiteral("Código"));
-    add(cdsMuniciCli, "NMMUNICIPIO", FieldType::String, 30, QStringLiteral("Nome"));
-    add(cdsMuniciCli, "SGESTADO", FieldType::String, 2, QStringLiteral("Estado"));
-    add(cdsMuniciCli, "NMPAIS", FieldType::String, 30, QStringLiteral("País"));
-    add(cdsMuniciCli, "CONCATENADOS", FieldType::String, 10, {}, false);
+    declareField(cdsMuniciCli, "IDMARCADO", FieldType::String, 1, QStringLiteral("Check"));
+    declareField(cdsMuniciCli, "CDMUNICIPIO", FieldType::String, 4, QStringLiteral("Código"));
+    declareField(cdsMuniciCli, "NMMUNICIPIO", FieldType::String, 30, QStringLiteral("Nome"));
+    declareField(cdsMuniciCli, "SGESTADO", FieldType::String, 2, QStringLiteral("Estado"));
+    declareField(cdsMuniciCli, "NMPAIS", FieldType::String, 30, QStringLiteral("País"));
+    declareField(cdsMuniciCli, "CONCATENADOS", FieldType::String, 10, {}, false);
     dtsMuniciCli.setDataSet(&cdsMuniciCli);
 
-    add(cdsFiltraVend, "IDMARCADO", FieldType::String, 1, QStringLiteral("Check"));
-    add(cdsFiltraVend, "CDVENDEDOR", FieldType::String, 4, QStringLiteral("Código"));
-    add(cdsFiltraVend, "NMFANVEN", FieldType::String, 50, QStringLiteral("Nome"));
-    add(cdsFiltraVend, "IDGERACOMISVEND", FieldType::String, 1, {}, false);
+    declareField(cdsFiltraVend, "IDMARCADO", FieldType::String, 1, QStringLiteral("Check"));
+    declareField(cdsFiltraVend, "CDVENDEDOR", FieldType::String, 4, QStringLiteral("Código"));
+    declareField(cdsFiltraVend, "NMFANVEN", FieldType::String, 50, QStringLiteral("Nome"));
+    declareField(cdsFiltraVend, "IDGERACOMISVEND", FieldType::String, 1, {}, false);
     dtsFiltraVend.setDataSet(&cdsFiltraVend);
 
-    add(cdsNrPedido, "IDMARCADO", FieldType::String, 1, QStringLiteral("Check"));
-    add(cdsNrPedido, "NRPEDIDO", FieldType::String, 10, QStringLiteral("Número")).displayWidth = 12;
-    add(cdsNrPedido, "NMFANTCLIE", FieldType::String, 50, QStringLiteral("Cliente"));
+    declareField(cdsNrPedido, "IDMARCADO", FieldType::String, 1, QStringLiteral("Check"));
+    declareField(cdsNrPedido, "NRPEDIDO", FieldType::String, 10, QStringLiteral("Número")).displayWidth = 12;
+    declareField(cdsNrPedido, "NMFANTCLIE", FieldType::String, 50, QStringLiteral("Cliente"));
     dtsNrPedido.setDataSet(&cdsNrPedido);
 
     netComissaoVendedor = new TNetConnection(this, QStringLiteral("netComissaoVendedor"));

@@ -2,6 +2,7 @@
 // handlers that normalise typed values and enable each group's controls.
 #include "FiltroComisVend.h"
 
+#include "Dialogs.h"
 #include "Globals.h"
 #include "core/Consiste.h"
 #include "core/FwError.h"
@@ -19,20 +20,10 @@ void TfrmFiltroComisVend::fail(QWidget* focus, const char* key)
     throw Abort(); // not reached: the message aborts
 }
 
-void TfrmFiltroComisVend::checkDate(TDateEditPlus* edit)
-{
-    if (EmptyString(edit->text()))
-        return;
-    if (edit->IsDateValid() && edit->GetDate() > 0)
-        return;
-    focusBack(edit);
-    MensErro(QLatin1Char('\'') + edit->text() + QStringLiteral("' ") + msgPadrao.Msg(QStringLiteral("DATA_INV")), true);
-}
-
-void TfrmFiltroComisVend::Vd_DeEmissaoInv() { checkDate(depDeEmissao); }
-void TfrmFiltroComisVend::Vd_AteEmissaoInv() { checkDate(depAteEmissao); }
-void TfrmFiltroComisVend::Vd_DeEntregaInv() { checkDate(depDeEntrega); }
-void TfrmFiltroComisVend::Vd_AteEntregaInv() { checkDate(depAteEntrega); }
+void TfrmFiltroComisVend::Vd_DeEmissaoInv() { checkTypedDate(depDeEmissao, msgPadrao); }
+void TfrmFiltroComisVend::Vd_AteEmissaoInv() { checkTypedDate(depAteEmissao, msgPadrao); }
+void TfrmFiltroComisVend::Vd_DeEntregaInv() { checkTypedDate(depDeEntrega, msgPadrao); }
+void TfrmFiltroComisVend::Vd_AteEntregaInv() { checkTypedDate(depAteEntrega, msgPadrao); }
 
 void TfrmFiltroComisVend::Vd_Emissao()
 {

@@ -65,25 +65,14 @@ void TfrmBuscaComissao::FormClose()
     boFiltroCriado = false;
 }
 
-void TfrmBuscaComissao::checkDate(TDateEditPlus* edit)
-{
-    if (EmptyString(edit->text()))
-        return;
-    if (edit->IsDateValid() && edit->GetDate() > 0)
-        return;
-    const QString text = QLatin1Char('\'') + edit->text() + QStringLiteral("' ") + msgPadrao.Msg(QStringLiteral("DATA_INV"));
-    focusBack(edit);
-    MensErro(text, true);
-}
-
 void TfrmBuscaComissao::Vd_DeEntrega()
 {
-    checkDate(depDeEntrega);
+    checkTypedDate(depDeEntrega, msgPadrao);
 }
 
 void TfrmBuscaComissao::Vd_AteEntrega()
 {
-    checkDate(depAteEntrega);
+    checkTypedDate(depAteEntrega, msgPadrao);
 }
 
 void TfrmBuscaComissao::Vd_Entrega()

@@ -24,8 +24,6 @@ public:
     void Vd_AteEntrega();
     void Vd_Entrega();
 
-private:
-    void checkDate(fw::TDateEditPlus* edit);
 };
 
 // Creates the dialog when needed and shows it modally.

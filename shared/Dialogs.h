@@ -3,6 +3,15 @@
 #include "core/Context.h"
 
 class QWidget;
+namespace fw {
+class TDateEditPlus;
+class TMessages;
+} // namespace fw
+
+// A typed date that is not a date: "'<text as shown>' não é uma data
+// válida." (the catalogue's DATA_INV), the focus back on the edit, abort.
+// A blank edit passes.
+void checkTypedDate(fw::TDateEditPlus* edit, const fw::TMessages& catalogue);
 
 // Runs one of the module's dialogs: created when its unit's flag says there
 // is none, shown modally, then released, since a closed dialog is never
