@@ -8,6 +8,7 @@
 #include "widgets/Controls.h"
 #include "widgets/TfrmPadrao.h"
 
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QWidget>
@@ -33,6 +34,12 @@ public:
     fw::TNumberEdit* nedTotal;
     QLabel* lblDataSaida;
     QLineEdit* edtDataSaida;
+    // Beside the salesmen: the rule behind a default percentage, and the
+    // item's audit trail.
+    QLabel* lblRegraComissao;
+    QGroupBox* grpHistorico;
+    fw::TDBGrid* dbgHistComissao;
+    QLabel* lblHistorico;
 
     // Extra commands.
     QToolButton* sbtFiltro;
@@ -56,10 +63,13 @@ public:
     fw::RecordSet cdsPesqVendedor{QStringLiteral("cdsPesqVendedor")};
     fw::RecordSet cdsPesqVendItem{QStringLiteral("cdsPesqVendItem")};
     fw::RecordSet cdsNota{QStringLiteral("cdsNota")};
+    fw::RecordSet cdsHistComissao{QStringLiteral("cdsHistComissao")};
+    fw::RecordSet cdsRegraComissao{QStringLiteral("cdsRegraComissao")};
     fw::DataSource dtsPedido;
     fw::DataSource dtsItem;
     fw::DataSource dtsFilial;
     fw::DataSource dtsPesqVendedor;
+    fw::DataSource dtsHistComissao;
 
     // Database queries.
     fw::TADOIBQuery* qryFilial;
@@ -153,6 +163,11 @@ public:
     void Vd_CdVendedor(bool required);
     void Vd_Comissao();
 
+    // Audit trail of the current item and the rule of a default percentage.
+    void loadHistory();
+    void showCommissionRule(const std::vector<fw::RpcArg>& lookup);
+    QString actionCaption(const QString& code) const;
+
 protected:
     // Not closed while orders are still arriving: the load runs a local
     // event loop that must find the screen alive when it ends.
@@ -163,6 +178,8 @@ private:
     void declareRecordSets();
     void buildCatalogue();
     void buildQueries();
+    void declareHistory();
+    QWidget* buildHistoryPanel(QWidget* parent);
     void loadOrders();
     bool onListPage() const { return pgcPadrao->currentWidget() == tshFolhaDados; }
     bool orderEditing() const;

@@ -52,8 +52,11 @@ void TfrmComissaoVend::cdsItemPedidoAfterScroll()
     edtDataSaida->setVisible(served);
     lblDataSaida->setVisible(served);
     applyPercentReadOnly();
-    if (!any)
+    lblRegraComissao->clear();
+    if (!any) {
+        loadHistory();
         return;
+    }
     const Payload lanc = CheckResultServ(netComissaoVendedor->call(QStringLiteral("GetLanc"),
                                                                    {itemKey("CDFILIAL"), itemKey("NRPEDIDO"),
                                                                     itemKey("NRITEMPED")}),
@@ -64,6 +67,7 @@ void TfrmComissaoVend::cdsItemPedidoAfterScroll()
         if (!cdsLancNf.isEmpty())
             edtDataSaida->setText(cdsLancNf.fieldByName(u"DTENTRSAID").displayText());
     }
+    loadHistory();
 }
 
 void TfrmComissaoVend::applyPercentReadOnly()
@@ -194,15 +198,15 @@ void TfrmComissaoVend::Vd_CdVendedor(bool required)
 
         const Field* column = dbgVendedor->SelectedField();
         if (column && column->fieldName() == QLatin1String("CDVENDEDOR") && changed && boBuscarComis) {
-            const Payload pct = CheckResultServ(
-                netComissaoVendedor->call(QStringLiteral("GetBuscaComissao"),
-                                          {itemKey("CDFILIAL"), c, itemKey("CDPRODUTO"),
-                                           cdsItemPedido.fieldByName(u"VRPREUNITPED").asFloat(), itemKey("IDITPEDDIFER"),
-                                           itemKey("CDCLIENTE")}),
-                true, 0);
+            const std::vector<RpcArg> lookup{itemKey("CDFILIAL"), c, itemKey("CDPRODUTO"),
+                                             cdsItemPedido.fieldByName(u"VRPREUNITPED").asFloat(),
+                                             itemKey("IDITPEDDIFER"), itemKey("CDCLIENTE")};
+            const Payload pct = CheckResultServ(netComissaoVendedor->call(QStringLiteral("GetBuscaComissao"), lookup),
+                                                true, 0);
             doVrpecomitped = pct.toNumber();
             cdsVendedor.fieldByName(u"VRPECOMITPED").setValue(doVrpecomitped);
             boBuscarComis = false;
+            showCommissionRule(lookup);
         }
     } catch (...) {
         placeSalesmanColumn(QStringLiteral("CDVENDEDOR"));
@@ -216,6 +220,8 @@ void TfrmComissaoVend::Vd_Comissao()
         return;
     try {
         Field& pct = cdsVendedor.fieldByName(u"VRPECOMITPED");
+        if (hundredths(pct.asFloat()) != hundredths(doVrpecomitped))
+            lblRegraComissao->clear();
         if (hundredths(pct.asFloat()) <= 0)
             MensErro(msgPadrao.Msg(QStringLiteral("PECOMISSAO")), true);
         cdsTotiComi.setData(CheckResultServ(
@@ -275,6 +281,7 @@ void TfrmComissaoVend::sendSalesmen(bool allItems)
         throw;
     }
     cdsVendedor.mergeChangeLog();
+    loadHistory();
 }
 
 void TfrmComissaoVend::cdsVendedorAfterPost()
@@ -290,4 +297,5 @@ void TfrmComissaoVend::cdsVendedorAfterDelete()
 void TfrmComissaoVend::cdsVendedorAfterCancel()
 {
     cdsVendedor.cancelUpdates();
+    lblRegraComissao->clear();
 }

@@ -21,6 +21,7 @@ TfrmComissaoVend::TfrmComissaoVend(QWidget* parent)
     declareRecordSets();
     buildCatalogue();
     buildQueries();
+    declareHistory();
     buildUi();
 
     netComissaoVendedor = new TNetConnection(this, QStringLiteral("netComissaoVendedor"));
@@ -314,7 +315,13 @@ void TfrmComissaoVend::buildUi()
     dbgItemPedido->OnTitleClick = [this](TDBGrid&, TColumn& c) { dbgItemPedidoTitleClick(c); };
     dbgItemPedido->OnKeyDown = [this](TDBGrid&, int& key, Qt::KeyboardModifiers m) { dbgItemPedidoKeyDown(key, m); };
 
-    dbgVendedor = new TDBGrid(split, QStringLiteral("dbgVendedor"));
+    // Below: the item's salesmen with the rule of a looked-up percentage,
+    // then the audit trail of its lines.
+    auto* salesmenPane = new QWidget(split);
+    auto* salesmenBox = new QVBoxLayout(salesmenPane);
+    salesmenBox->setContentsMargins(0, 0, 0, 0);
+    salesmenBox->setSpacing(2);
+    dbgVendedor = new TDBGrid(salesmenPane, QStringLiteral("dbgVendedor"));
     dbgVendedor->setDataSource(&dtsPadrao);
     dbgVendedor->setAccessibleName(QStringLiteral("Vendedores do item"));
     dbgVendedor->setColumns({
@@ -323,8 +330,17 @@ void TfrmComissaoVend::buildUi()
         {QStringLiteral("DSCARGOVEND"), {}, 90, {}, true, false},
         {QStringLiteral("VRPECOMITPED"), {}, 87, Qt::AlignRight, false, false},
     });
+    lblRegraComissao = new QLabel(salesmenPane);
+    lblRegraComissao->setObjectName(QStringLiteral("lblRegraComissao"));
+    lblRegraComissao->setAccessibleName(QStringLiteral("Regra do percentual de comissão"));
+    lblRegraComissao->setToolTip(QStringLiteral("Regra que definiu o percentual padrão"));
+    lblRegraComissao->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    salesmenBox->addWidget(dbgVendedor, 1);
+    salesmenBox->addWidget(lblRegraComissao);
+    buildHistoryPanel(split);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setStretchFactor(2, 2);
     formLayout->addWidget(split, 1);
 
     panTotal = new QWidget(tshFormulario);
@@ -357,4 +373,5 @@ void TfrmComissaoVend::buildUi()
 
     setTabOrder(medCdFilial, dbgPadrao);
     setTabOrder(dbgItemPedido, dbgVendedor);
+    setTabOrder(dbgVendedor, dbgHistComissao);
 }

@@ -416,3 +416,135 @@ TEST_F(SalesmenTest, SearchButtonFillsTheLineFromThePickedSalesman)
 }
 
 } // namespace
+
+// The rows of the item's audit panel as "operator action salesman old>new".
+static QStringList historyRows(TfrmComissaoVend* sc)
+{
+    QStringList out;
+    fw::RecordSet& h = sc->cdsHistComissao;
+    for (int i = 0; i < h.recordCount(); ++i)
+        h.withRow(i, [&] {
+            out << QStringLiteral("%1 %2 %3 %4>%5")
+                       .arg(h.fieldByName(u"CDOPERADOR").asString(), h.fieldByName(u"IDACAO").displayText(),
+                            h.fieldByName(u"CDVENDEDOR").asString(), h.fieldByName(u"VRPECOMITPEDANT").displayText(),
+                            h.fieldByName(u"VRPECOMITPED").displayText());
+        });
+    return out;
+}
+
+TEST_F(SalesmenTest, RuleOfALookedUpPercentageIsShownBesideTheLines)
+{
+    const QString product = sc->cdsItemPedido.fieldByName(u"CDPRODUTO").asString();
+    s.db->exec(QStringLiteral("DELETE FROM REGRACOMISSAO WHERE CDFILIAL = '0002'"));
+    s.db->exec(QStringLiteral("INSERT INTO REGRACOMISSAO (NRREGRA, CDFILIAL, CDVENDEDOR, CDPRODUTO, VRPECOMISSAO, "
+                              "DSREGRA) VALUES (990001, '0002', ?, ?, 3.25, 'Vendedor e produto do teste')"),
+               {salesmen[1], product});
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[1]));
+    goTo("VRPECOMITPED");
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 3.25);
+    EXPECT_EQ(sc->lblRegraComissao->text(), QStringLiteral("Vendedor e produto do teste"));
+    // asked with the same arguments as the percentage, right after it
+    ASSERT_EQ(proxy.params("GetRegraComissao").size(), 1u);
+    EXPECT_EQ(proxy.params("GetRegraComissao")[0], proxy.params("GetBuscaComissao")[0]);
+    // a typed percentage is no longer the rule's
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("4")));
+    goTo("CDVENDEDOR");
+    EXPECT_TRUE(sc->lblRegraComissao->text().isEmpty());
+    ui.answers = {fw::mrYes};
+    ASSERT_TRUE(run([&] { sc->sbtCancelarClick(); }));
+    ASSERT_FALSE(editing());
+
+    // no rule: the salesman's own percentage
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[2]));
+    goTo("VRPECOMITPED");
+    EXPECT_EQ(sc->lblRegraComissao->text(), QStringLiteral("Percentual padrão do vendedor"));
+    ui.answers = {fw::mrYes};
+    ASSERT_TRUE(run([&] { sc->sbtCancelarClick(); }));
+    ASSERT_FALSE(editing());
+    EXPECT_TRUE(sc->lblRegraComissao->text().isEmpty());
+
+    // the description failing changes nothing else
+    proxy.script = [](const json& req) -> std::optional<json> {
+        if (req["method"] == "GetRegraComissao")
+            return RecordingProxy::refusal(req, "Falha na regra.");
+        return std::nullopt;
+    };
+    ui.messages.clear();
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[1]));
+    goTo("VRPECOMITPED");
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 3.25);
+    EXPECT_TRUE(sc->lblRegraComissao->text().isEmpty());
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_TRUE(editing());
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5", salesmen[1] + "=3.25"}));
+}
+
+TEST_F(SalesmenTest, AuditPanelShowsEveryChangeWithItsOperatorNewestFirst)
+{
+    EXPECT_TRUE(historyRows(sc).isEmpty());
+    // added
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[1]));
+    goTo("VRPECOMITPED");
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("2")));
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_EQ(historyRows(sc), QStringList({"ADM Inclusão " + salesmen[1] + " >2,00"}));
+    // changed
+    ASSERT_TRUE(run([&] { sc->sbtAlterarClick(); }));
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("2,5")));
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); }));
+    ASSERT_EQ(historyRows(sc).size(), 2);
+    EXPECT_EQ(historyRows(sc)[0], "ADM Alteração " + salesmen[1] + " 2,00>2,50");
+    // another salesman on the same line: a removal and an addition
+    ASSERT_TRUE(run([&] { sc->sbtAlterarClick(); }));
+    goTo("CDVENDEDOR");
+    ASSERT_TRUE(type("CDVENDEDOR", salesmen[3]));
+    goTo("VRPECOMITPED");
+    ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("2,5")));
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); }));
+    QStringList rows = historyRows(sc);
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_TRUE(rows.mid(0, 2).contains("ADM Exclusão " + salesmen[1] + " 2,50>")) << rows.join('|').toStdString();
+    EXPECT_TRUE(rows.mid(0, 2).contains("ADM Inclusão " + salesmen[3] + " >2,50")) << rows.join('|').toStdString();
+    main->resize(1100, 640);
+    settle();
+    shoot(*main, "comissao-historico.png");
+
+    // a second user's change shows with that user's code once the item is shown again
+    const std::string tok = s.token(QStringLiteral("GERENTE"));
+    s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = '0002' AND NRPEDIDO = ? AND NRITEMPED = ?"),
+               {order, items[1]});
+    const json lanc = s.call(tok, "GetLanc", json::array({"0002", order.toStdString(), items[1].toStdString()}));
+    ASSERT_TRUE(lanc.contains("result")) << lanc.dump();
+    json change = lanc["result"][1];
+    change["changes"] = json::array({{{"op", "insert"},
+                                      {"new", json::array({"0002", order.toStdString(), items[1].toStdString(),
+                                                           salesmen[2].toStdString(), "", 1.5, "S", "V"})}}});
+    const json answer = s.call(tok, "SetVendedor", json::array({change, "GERENTE", false, "1"}));
+    ASSERT_TRUE(answer.contains("result")) << answer.dump();
+    sc->cdsItemPedido.moveTo(1);
+    settle();
+    EXPECT_EQ(historyRows(sc), QStringList({"GERENTE Inclusão " + salesmen[2] + " >1,50"}));
+
+    // no history from the server: the panel says why, the lines still load
+    proxy.script = [](const json& req) -> std::optional<json> {
+        if (req["method"] == "GetHistComissao")
+            return RecordingProxy::refusal(req, "Método desconhecido.");
+        return std::nullopt;
+    };
+    ui.messages.clear();
+    sc->cdsItemPedido.moveTo(0);
+    settle();
+    EXPECT_TRUE(historyRows(sc).isEmpty());
+    EXPECT_EQ(sc->lblHistorico->text(), QStringLiteral("Histórico indisponível: Método desconhecido."));
+    EXPECT_EQ(sc->cdsVendedor.recordCount(), 2);
+    EXPECT_TRUE(ui.messages.empty());
+}
