@@ -132,8 +132,10 @@ void TfrmComissaoVend::pgcPadraoChange()
 void TfrmComissaoVend::sbtConfirmarClick()
 {
     if (onListPage()) {
-        if (orderEditing())
+        if (orderEditing()) {
+            FinishCellEditors(this, &cdsPedido, true);
             cdsPedido.post();
+        }
     } else {
         TfrmPadrao::sbtConfirmarClick();
     }
@@ -143,8 +145,10 @@ void TfrmComissaoVend::sbtCancelarClick()
 {
     if (onListPage()) {
         if (orderEditing()
-            && TMessages::baseCatalogue().ShowMsg(QStringLiteral("Canc"), MsgType::Confirmation, Buttons::YesNo) == mrYes)
+            && TMessages::baseCatalogue().ShowMsg(QStringLiteral("Canc"), MsgType::Confirmation, Buttons::YesNo) == mrYes) {
+            FinishCellEditors(this, &cdsPedido, false);
             cdsPedido.cancel();
+        }
     } else {
         TfrmPadrao::sbtCancelarClick();
         dtsPadraoStateChange();

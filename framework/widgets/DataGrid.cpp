@@ -78,6 +78,10 @@ public:
         lay->addWidget(line, 1);
         lay->addWidget(btn);
         box->setFocusProxy(line);
+        // The keys and focus of the line edit are the box's: Tab, Enter and
+        // leaving must store what was typed, as in a plain cell.
+        line->setProperty("fwBoxEditor", true);
+        line->installEventFilter(const_cast<GridDelegate*>(this));
         TDBGrid* grid = m_grid;
         connect(btn, &QToolButton::clicked, grid, [grid] { grid->editButtonClick(); });
         return box;
@@ -99,6 +103,14 @@ public:
             return;
         }
         QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (o->property("fwBoxEditor").toBool())
+            if (auto* box = qobject_cast<QWidget*>(o)->parentWidget())
+                return QStyledItemDelegate::eventFilter(box, e);
+        return QStyledItemDelegate::eventFilter(o, e);
     }
 
 private:
@@ -301,6 +313,26 @@ bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
         && trigger != QAbstractItemView::NoEditTriggers)
         return false;
     return RecordSetView::edit(index, trigger, event);
+}
+
+void TDBGrid::finishCellEditor(bool keep)
+{
+    if (state() != QAbstractItemView::EditingState)
+        return;
+    if (QWidget* ed = indexWidget(currentIndex()); ed) {
+        if (keep)
+            commitData(ed);
+        closeEditor(ed, keep ? QAbstractItemDelegate::NoHint : QAbstractItemDelegate::RevertModelCache);
+    }
+}
+
+void FinishCellEditors(QWidget* root, const RecordSet* rs, bool keep)
+{
+    if (!root || !rs)
+        return;
+    for (TDBGrid* g : root->findChildren<TDBGrid*>())
+        if (g->recordSet() == rs)
+            g->finishCellEditor(keep);
 }
 
 void TDBGrid::editButtonClick()

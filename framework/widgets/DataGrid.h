@@ -63,6 +63,8 @@ public:
 
     // True while a cell editor is open.
     bool cellEditorOpen() const { return state() == QAbstractItemView::EditingState; }
+    // Closes an open cell editor, storing what it holds or dropping it.
+    void finishCellEditor(bool keep);
 
     int SelectedIndex() const { return m_selectedCol; }
     void setSelectedIndex(int col);
@@ -104,5 +106,10 @@ private:
 void CriaColuna(TDBGrid& grid, const QString& fieldName, int position);
 void DestroiColuna(TDBGrid& grid, const QString& fieldName);
 int IndiceCol(const TDBGrid& grid, const QString& fieldName);
+
+// Finishes the open cell editors of the grids under root that show rs: a
+// post must see what is still being typed, and a cancel must not have it
+// stored afterwards.
+void FinishCellEditors(QWidget* root, const RecordSet* rs, bool keep);
 
 } // namespace fw

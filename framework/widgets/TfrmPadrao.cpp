@@ -216,8 +216,10 @@ void TfrmPadrao::sbtExcluirClick()
 void TfrmPadrao::sbtConfirmarClick()
 {
     RecordSet* rs = dtsPadrao.dataSet();
-    if (rs && (rs->state() == DataSetState::Edit || rs->state() == DataSetState::Insert))
+    if (rs && (rs->state() == DataSetState::Edit || rs->state() == DataSetState::Insert)) {
+        FinishCellEditors(this, rs, true);
         rs->post();
+    }
 }
 
 void TfrmPadrao::sbtCancelarClick()
@@ -225,8 +227,10 @@ void TfrmPadrao::sbtCancelarClick()
     RecordSet* rs = dtsPadrao.dataSet();
     if (!rs || (rs->state() != DataSetState::Edit && rs->state() != DataSetState::Insert))
         return;
-    if (msgPadrao.ShowMsg(QStringLiteral("Canc"), MsgType::Confirmation, Buttons::YesNo) == mrYes)
+    if (msgPadrao.ShowMsg(QStringLiteral("Canc"), MsgType::Confirmation, Buttons::YesNo) == mrYes) {
+        FinishCellEditors(this, rs, false);
         rs->cancel();
+    }
 }
 
 void TfrmPadrao::sbtProcurarClick()

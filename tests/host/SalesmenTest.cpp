@@ -8,6 +8,8 @@
 #include "core/FwError.h"
 #include "widgets/Events.h"
 
+#include <QTest>
+
 using namespace testsupport;
 using json = nlohmann::json;
 
@@ -547,4 +549,102 @@ TEST_F(SalesmenTest, AuditPanelShowsEveryChangeWithItsOperatorNewestFirst)
     EXPECT_EQ(sc->lblHistorico->text(), QStringLiteral("Histórico indisponível: Método desconhecido."));
     EXPECT_EQ(sc->cdsVendedor.recordCount(), 2);
     EXPECT_TRUE(ui.messages.empty());
+}
+
+// Keys as a user types them: each goes where the focus is then.
+static void typeKeys(const QString& text)
+{
+    for (QChar c : text) {
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        settle();
+    }
+}
+
+TEST_F(SalesmenTest, ALineIsAddedChangedAndCancelledFromTheKeyboardAlone)
+{
+    // a branch whose operators see every order, so the code column is typed
+    s.db->exec(QStringLiteral("UPDATE PARAMPEDIDO SET IDEXIBPEDIDO = '1' WHERE CDFILIAL = '0002'"));
+    for (const char* b : {"0001", "0002"}) {
+        sc->medCdFilial->setText(QLatin1String(b));
+        ASSERT_TRUE(run([&] { sc->medCdFilialExit(); }));
+        settle();
+    }
+    ASSERT_EQ(sc->cdsPedido.fieldByName(u"NRPEDIDO").asString(), order);
+    sc->mnuFormularioClick();
+    settle();
+    QApplication::setActiveWindow(main.get());
+    sc->dbgVendedor->setFocus();
+    settle();
+    // Insert opens a line on the code column; Tab walks the columns
+    QTest::keyClick(sc->dbgVendedor, Qt::Key_Insert);
+    settle();
+    ASSERT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Insert);
+    EXPECT_EQ(sc->dbgVendedor->SelectedIndex(), col("CDVENDEDOR"));
+    typeKeys(salesmen[2]);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    settle();
+    EXPECT_EQ(value("CDVENDEDOR"), salesmen[2]);
+    EXPECT_FALSE(value("NMFANVEN").isEmpty()); // looked up on leaving the code
+    while (sc->dbgVendedor->SelectedIndex() != col("VRPECOMITPED")) {
+        const int before = sc->dbgVendedor->SelectedIndex();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        settle();
+        ASSERT_GT(sc->dbgVendedor->SelectedIndex(), before);
+    }
+    typeKeys(QStringLiteral("3,5"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    settle();
+    // F10 confirms; the question about every item is answered No
+    ui.answers = {fw::mrNo};
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
+    settle();
+    EXPECT_FALSE(editing());
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5", salesmen[2] + "=3.5"}));
+
+    // F3 changes the current line's percentage; F11 gives it up, even with
+    // the cell still open
+    sc->dbgVendedor->setFocus();
+    QTest::keyClick(sc->dbgVendedor, Qt::Key_F3);
+    settle();
+    ASSERT_TRUE(editing());
+    EXPECT_EQ(sc->dbgVendedor->SelectedIndex(), col("VRPECOMITPED"));
+    typeKeys(QStringLiteral("9"));
+    ASSERT_TRUE(sc->dbgVendedor->cellEditorOpen());
+    ui.answers = {fw::mrYes};
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F11);
+    settle();
+    EXPECT_FALSE(editing());
+    EXPECT_FALSE(sc->dbgVendedor->cellEditorOpen());
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 3.5);
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5", salesmen[2] + "=3.5"}));
+    // ...and F10 stores what the open cell holds
+    sc->dbgVendedor->setFocus();
+    QTest::keyClick(sc->dbgVendedor, Qt::Key_F3);
+    settle();
+    typeKeys(QStringLiteral("4"));
+    ui.answers = {fw::mrNo};
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
+    settle();
+    EXPECT_FALSE(editing());
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5", salesmen[2] + "=4"}));
+
+    // Ctrl+Delete removes the current line after asking
+    sc->dbgVendedor->setFocus();
+    ui.answers = {fw::mrYes};
+    QTest::keyClick(sc->dbgVendedor, Qt::Key_Delete, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(stored(items[0]).size(), 1);
+
+    // Ctrl+1 / Ctrl+2 switch pages; Ctrl+L opens the filter, Ctrl+N the invoices
+    QTest::keyClick(sc->dbgVendedor, Qt::Key_1, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(sc->pgcPadrao->currentWidget(), sc->tshFolhaDados);
+    const int modalsBefore = modals;
+    QTest::keyClick(sc->dbgPadrao, Qt::Key_L, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(modals, modalsBefore + 1);
+    proxy.clear();
+    QTest::keyClick(sc->dbgPadrao, Qt::Key_N, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(proxy.count("GetNota"), 1u);
 }
