@@ -43,7 +43,8 @@ void TfrmComissaoVend::declareRecordSets()
     declareField(cdsPedido, "NRPEDIDO", FieldType::String, 10, QStringLiteral("Nº Pedido"));
     declareField(cdsPedido, "CDCLIENTE", FieldType::String, 21, {}, false);
     declareField(cdsPedido, "NMFANTCLIE", FieldType::String, 50, QStringLiteral("Cliente")).displayWidth = 30;
-    declareField(cdsPedido, "DTPEDIDO", FieldType::DateTime, 0, QStringLiteral("Data Pedido"));
+    // the order's date carries its time
+    declareField(cdsPedido, "DTPEDIDO", FieldType::DateTime, 0, QStringLiteral("Data Pedido")).displayWidth = 16;
     declareField(cdsPedido, "DTENTPED", FieldType::DateTime, 0, QStringLiteral("Data Entrega"));
     declareField(cdsPedido, "CDVENDEDOR", FieldType::String, 4, QStringLiteral("Vendedor"), false).displayWidth = 5;
     declareField(cdsPedido, "NMFANVEN", FieldType::String, 50, QStringLiteral("Vendedor"));
@@ -238,8 +239,7 @@ void TfrmComissaoVend::buildUi()
     connect(btnCancelaComissao, &QToolButton::clicked, this, [this] { guarded([this] { btnCancelaComissaoClick(); }); });
 
     // Branch bar above the pages.
-    panFilial = new QWidget(this);
-    panFilial->setObjectName(QStringLiteral("panFilial"));
+    panFilial = new TCompactRow(this, QStringLiteral("panFilial"));
     auto* bar = new QHBoxLayout(panFilial);
     bar->setContentsMargins(0, 0, 0, 0);
     lblFilial = new QLabel(QStringLiteral("&Filial"), panFilial);

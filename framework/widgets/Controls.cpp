@@ -9,6 +9,7 @@
 #include "core/Services.h"
 
 #include <QKeyEvent>
+#include <QLayout>
 #include <QRegularExpressionValidator>
 
 namespace fw {
@@ -144,6 +145,48 @@ bool TBtnPesquisa::eventFilter(QObject* o, QEvent* e)
         return true;
     }
     return QToolButton::eventFilter(o, e);
+}
+
+TCompactRow::TCompactRow(QWidget* parent, const QString& name) : QWidget(parent)
+{
+    setObjectName(name);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+}
+
+QSize TCompactRow::minimumSizeHint() const
+{
+    return {0, layout() ? layout()->minimumSize().height() : 0};
+}
+
+void TCompactRow::setCompact(bool on)
+{
+    if (on == m_compact)
+        return;
+    m_compact = on;
+    for (auto* b : findChildren<QToolButton*>(Qt::FindDirectChildrenOnly)) {
+        if (b->icon().isNull())
+            continue;
+        if (on) {
+            b->setProperty("fwFullStyle", static_cast<int>(b->toolButtonStyle()));
+            b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        } else if (b->property("fwFullStyle").isValid()) {
+            b->setToolButtonStyle(static_cast<Qt::ToolButtonStyle>(b->property("fwFullStyle").toInt()));
+        }
+    }
+}
+
+void TCompactRow::resizeEvent(QResizeEvent* e)
+{
+    QWidget::resizeEvent(e);
+    if (!layout())
+        return;
+    if (!m_compact) {
+        m_fullWidth = layout()->sizeHint().width();
+        if (width() < m_fullWidth)
+            setCompact(true);
+    } else if (width() >= m_fullWidth) {
+        setCompact(false);
+    }
 }
 
 } // namespace fw

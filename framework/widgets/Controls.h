@@ -75,4 +75,23 @@ private:
     QWidget* m_associate = nullptr;
 };
 
+// A row of commands that never makes its window wider: when the row is
+// narrower than its commands with their captions, its tool buttons show only
+// their icons (the caption stays as tool tip and accessible name).
+class TCompactRow : public QWidget {
+    Q_OBJECT
+public:
+    explicit TCompactRow(QWidget* parent = nullptr, const QString& name = {});
+    QSize minimumSizeHint() const override;
+    bool compact() const { return m_compact; }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void setCompact(bool on);
+    bool m_compact = false;
+    int m_fullWidth = 0; // the row's width with every caption shown
+};
+
 } // namespace fw

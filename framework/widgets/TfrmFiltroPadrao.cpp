@@ -1,5 +1,7 @@
 #include "TfrmFiltroPadrao.h"
 
+#include "Mdi.h"
+
 #include <QKeyEvent>
 
 #include "Events.h"
@@ -12,6 +14,20 @@
 #include <QVBoxLayout>
 
 namespace fw {
+
+namespace {
+
+// Asks for room for all the criteria; scrolls only when it gets less.
+class CriteriaArea : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override
+    {
+        return widget() ? widget()->sizeHint() + QSize(2 * frameWidth(), 2 * frameWidth()) : QScrollArea::sizeHint();
+    }
+};
+
+} // namespace
 
 TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent, const QString& screenCode, const QString& caption)
     : QDialog(parent), cdsCarregaOpcoes(QStringLiteral("cdsCarregaOpcoes")), msgPadrao(QStringList{}), m_code(screenCode)
@@ -31,7 +47,14 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent, const QString& screenCode, c
     grbFiltroPadrao = new QGroupBox(this);
     grbFiltroPadrao->setObjectName(QStringLiteral("grbFiltroPadrao"));
     criteriaLayout = new QVBoxLayout(grbFiltroPadrao);
-    rootLayout->addWidget(grbFiltroPadrao, 1);
+    // On a desktop smaller than the dialog the criteria scroll instead of
+    // being cut off.
+    scrCriterios = new CriteriaArea(this);
+    scrCriterios->setObjectName(QStringLiteral("scrCriterios"));
+    scrCriterios->setFrameShape(QFrame::NoFrame);
+    scrCriterios->setWidgetResizable(true);
+    scrCriterios->setWidget(grbFiltroPadrao);
+    rootLayout->addWidget(scrCriterios, 1);
 
     buttonLayout = new QHBoxLayout;
     btfSaveOpc = new TButtonFlat(this, QStringLiteral("btfSaveOpc"));
@@ -169,13 +192,16 @@ void TfrmFiltroPadrao::keyPressEvent(QKeyEvent* e)
 bool TfrmFiltroPadrao::event(QEvent* e)
 {
     switch (e->type()) {
-    case QEvent::Show:
+    case QEvent::Show: {
         m_closed = false;
+        // Whole criteria where the desktop allows, never past its edges.
+        resize(size().expandedTo(sizeHint()).boundedTo(DesktopSize()));
         if (!m_shownOnce) {
             m_shownOnce = true;
             QMetaObject::invokeMethod(this, [this] { if (OnActivate) guarded(OnActivate); }, Qt::QueuedConnection);
         }
         break;
+    }
     case QEvent::WindowDeactivate: {
         QWidget* modal = QApplication::activeModalWidget();
         m_lostToOwnModal = (modal && modal != this) || QApplication::activePopupWidget() != nullptr;

@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <functional>
 
 class QHBoxLayout;
@@ -68,6 +69,7 @@ protected:
 
     QVBoxLayout* rootLayout;
     QVBoxLayout* criteriaLayout; // inside grbFiltroPadrao
+    QScrollArea* scrCriterios;   // holds grbFiltroPadrao
     QHBoxLayout* buttonLayout;
 
 private:

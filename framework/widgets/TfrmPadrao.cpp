@@ -53,7 +53,9 @@ TfrmPadrao::TfrmPadrao(QWidget* parent, const QString& screenCode, const QString
     help->setObjectName(QStringLiteral("mnuAjudaMenu"));
     mnuAjuda = addAction(help, QStringLiteral("mnuAjuda"), QStringLiteral("&Ajuda desta tela"), Qt::Key_F1, &TfrmPadrao::sbtAjudaClick);
 
-    toolLayout = new QHBoxLayout;
+    panBotoes = new TCompactRow(this, QStringLiteral("panBotoes"));
+    toolLayout = new QHBoxLayout(panBotoes);
+    toolLayout->setContentsMargins(0, 0, 0, 0);
     toolLayout->setSpacing(2);
     sbtIncluir = addButton(QStringLiteral("sbtIncluir"), QStringLiteral("Incluir"), QStringLiteral("Incluir (F2)"), &TfrmPadrao::sbtIncluirClick);
     sbtAlterar = addButton(QStringLiteral("sbtAlterar"), QStringLiteral("Alterar"), QStringLiteral("Alterar (F3)"), &TfrmPadrao::sbtAlterarClick);
@@ -80,7 +82,7 @@ TfrmPadrao::TfrmPadrao(QWidget* parent, const QString& screenCode, const QString
     lblCodTela->setObjectName(QStringLiteral("lblCodTela"));
     lblCodTela->setAccessibleName(QStringLiteral("Código da tela"));
     toolLayout->addWidget(lblCodTela);
-    rootLayout->addLayout(toolLayout);
+    rootLayout->addWidget(panBotoes);
 
     pgcPadrao = new QTabWidget(this);
     pgcPadrao->setObjectName(QStringLiteral("pgcPadrao"));

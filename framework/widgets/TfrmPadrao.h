@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Controls.h"
 #include "DataGrid.h"
 #include "Navigator.h"
 #include "core/Messages.h"
@@ -83,6 +84,7 @@ protected:
     bool event(QEvent* e) override;
 
     QVBoxLayout* rootLayout;
+    TCompactRow* panBotoes;
     QHBoxLayout* toolLayout;   // standard buttons; derived screens add theirs
     QVBoxLayout* listLayout;   // the list page
     QVBoxLayout* formLayout;   // the form page

@@ -3,6 +3,8 @@
 // "Desfazer", saved options, and the orders a confirmed filter brings.
 #include "HostFixture.h"
 
+#include <QScrollBar>
+
 #include "BuscaComissao.h"
 #include "Globals.h"
 #include "core/DateUtil.h"
@@ -491,6 +493,36 @@ TEST_F(FilterTest, EveryControlHasANameAssistiveToolsCanRead)
     }
     EXPECT_EQ(visited, QStringList({"depDeEmissao", "depAteEmissao", "depDeEntrega", "depAteEntrega", "chbPPendente",
                                     "chbPAndamento", "chbPLiquidado", "chbPCancelado", "chbPParcialmente"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FilterTest, OnA640By480DesktopTheDialogFitsAndScrollsToTheFocus)
+{
+    fw::SetDesktopSize(QSize(640, 480));
+    TfrmFiltroComisVend& d = open();
+    const QSize desk(640, 480);
+    EXPECT_LE(d.width(), desk.width());
+    EXPECT_LE(d.height(), desk.height());
+    // the buttons stay in sight; the criteria scroll to whatever has the focus
+    for (QWidget* b : {static_cast<QWidget*>(d.sbtConfirma), static_cast<QWidget*>(d.sbtCancel)})
+        EXPECT_TRUE(d.rect().contains(QRect(b->mapTo(&d, QPoint(0, 0)), b->size()))) << b->objectName().toStdString();
+    d.activateWindow();
+    focus(d.depDeEmissao);
+    for (int i = 0; i < 60 && QApplication::focusWidget() != d.edtOrdemCompra; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        settle();
+    }
+    ASSERT_EQ(QApplication::focusWidget(), d.edtOrdemCompra);
+    auto* area = d.findChild<QScrollArea*>(QStringLiteral("scrCriterios"));
+    ASSERT_NE(area, nullptr);
+    EXPECT_GT(area->verticalScrollBar()->value() + area->horizontalScrollBar()->value(), 0);
+    const QRect seen(d.edtOrdemCompra->mapTo(area->viewport(), QPoint(0, 0)), d.edtOrdemCompra->size());
+    EXPECT_TRUE(area->viewport()->rect().intersects(seen));
+    shoot(d, "filtro-640x480.png");
+    fw::SetDesktopSize(QSize(1280, 1024));
 }
 
 } // namespace

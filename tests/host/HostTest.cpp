@@ -3,6 +3,8 @@
 // the invoice module, error reporting and an expired session.
 #include "HostFixture.h"
 
+#include <QScrollBar>
+
 #include "Globals.h"
 #include "core/DateUtil.h"
 #include "core/FwError.h"
@@ -116,9 +118,34 @@ TEST_F(HostFixture, ScreenOpensMaximisedOnA640By480Desktop)
     ASSERT_EQ(screens().size(), 1);
     EXPECT_TRUE(qobject_cast<QMdiSubWindow*>(screens().first()->parentWidget())->isMaximized());
     main->resize(640, 480);
-    screens().first()->medCdFilialExit();
+    TfrmComissaoVend* sc = screens().first();
+    sc->medCdFilialExit();
     settle();
     shoot(*main, "comissao-640x480.png");
+    // nothing reaches past the window: every command, the screen code and
+    // the grid's scroll bar are inside it, on both pages
+    for (int page = 0; page < 2; ++page) {
+        sc->pgcPadrao->setCurrentIndex(page);
+        settle();
+        const QRect inside = sc->rect();
+        for (QWidget* w : sc->findChildren<QWidget*>()) {
+            if (!w->isVisible() || (!qobject_cast<QAbstractButton*>(w) && !qobject_cast<QLabel*>(w)
+                                    && !qobject_cast<QScrollBar*>(w)))
+                continue;
+            const QRect r(w->mapTo(sc, QPoint(0, 0)), w->size());
+            EXPECT_TRUE(inside.contains(r)) << w->objectName().toStdString() << " at " << r.x() << "," << r.width();
+        }
+    }
+    EXPECT_TRUE(sc->findChild<fw::TCompactRow*>(QStringLiteral("panBotoes"))->compact());
+    EXPECT_EQ(sc->sbtIncluir->toolButtonStyle(), Qt::ToolButtonIconOnly);
+    EXPECT_EQ(sc->sbtIncluir->accessibleName(), QStringLiteral("Incluir"));
+    // back at a wide window the captions return
+    fw::SetDesktopSize(QSize(1280, 1024));
+    qobject_cast<QMdiSubWindow*>(sc->parentWidget())->showNormal();
+    sc->parentWidget()->resize(1200, 600);
+    settle();
+    EXPECT_FALSE(sc->findChild<fw::TCompactRow*>(QStringLiteral("panBotoes"))->compact());
+    EXPECT_EQ(sc->sbtIncluir->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
 }
 
 TEST_F(HostFixture, MissingAndBrokenModulesAreMessagesNotCrashes)
