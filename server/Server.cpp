@@ -40,6 +40,8 @@ AppServer::AppServer(ServerOptions options)
     m_http->set_write_timeout(60, 0);
     m_http->set_keep_alive_max_count(100000);
     m_http->set_keep_alive_timeout(30);
+    const auto workers = static_cast<size_t>(std::max(2, m_opt.threads));
+    m_http->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
     routes();
 }
 

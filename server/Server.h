@@ -25,6 +25,9 @@ struct ServerOptions {
     int callTimeout = 30;
     LogLevel logLevel = LogLevel::Info;
     size_t maxBody = 16u * 1024u * 1024u;
+    // Each open client connection holds a worker while it stays alive, and
+    // every desktop keeps a few open: size this for the users, not the CPUs.
+    int threads = 64;
 };
 
 // The application server: sessions, health and the JSON-RPC endpoints.

@@ -137,4 +137,32 @@ TEST_F(Protocol, KeepAliveServesManyCallsOnOneConnection)
         ASSERT_EQ(s->call(tok, "GetToTiComi", {"0001", "0000000002", "001"})["result"]["fields"][0]["name"], "VRTOTALPERC");
 }
 
+TEST_F(Protocol, ManyDesktopsKeepingConnectionsOpenAreAllServed)
+{
+    // Each desktop keeps its connections alive between calls; a server that
+    // gave each connection a worker from a few would leave the rest waiting
+    // for an idle one to time out.
+    const std::string tok = s->token();
+    const httplib::Headers auth{{"Authorization", "Bearer " + tok}};
+    const std::string body = R"({"jsonrpc":"2.0","id":1,"method":"GetToTiComi","params":["0001","0000000001","001"]})";
+    std::vector<std::unique_ptr<httplib::Client>> open;
+    for (int i = 0; i < 24; ++i) {
+        auto c = std::make_unique<httplib::Client>("127.0.0.1", s->port);
+        c->set_keep_alive(true);
+        c->set_read_timeout(5, 0);
+        const auto t0 = std::chrono::steady_clock::now();
+        auto r = c->Post("/rpc/Ped03600.rdmComissaoVend", auth, body, "application/json");
+        ASSERT_TRUE(r) << "connection " << i << " got no answer";
+        EXPECT_EQ(r->status, 200);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(3)) << "connection " << i;
+        open.push_back(std::move(c)); // stays connected
+    }
+    // and every one of them is still served
+    for (auto& c : open) {
+        auto r = c->Post("/rpc/Ped03600.rdmComissaoVend", auth, body, "application/json");
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, 200);
+    }
+}
+
 } // namespace
