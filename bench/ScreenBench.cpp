@@ -23,6 +23,8 @@
 #include "widgets/DataGrid.h"
 
 #include <QApplication>
+#include <QFileInfo>
+#include <httplib.h>
 #include <QMdiArea>
 #include <cstring>
 #include <numeric>
@@ -89,6 +91,37 @@ private:
     bool m_armed = false;
 };
 
+// The cost of GetPedido and of the screen's whole load at this database's
+// size, for a selective filter (one branch, the 8 days before the newest
+// order) and for one that selects every order; and the file's size.
+void costCurve(TfrmComissaoVend& screen, srv::Db& db, const QString& path, int port, double newest)
+{
+    const long long orders = db.scalar(QStringLiteral("SELECT COUNT(*) FROM PEDIDO")).toLongLong();
+    bench::curvePoint("database size", orders, static_cast<double>(QFileInfo(path).size()) / 1e6, "MB");
+    httplib::Client cli("127.0.0.1", port);
+    auto login = cli.Post("/session", R"({"operator":"ADM","password":"bench"})", "application/json");
+    const httplib::Headers auth{{"Authorization", "Bearer " + json::parse(login->body)["token"].get<std::string>()}};
+    TFiltro& f = Cli_ped03600::Filtro;
+    for (const bool everything : {false, true}) {
+        f.boSemEmissao = everything;
+        f.dtDeEmissao = everything ? 0 : newest - 7;
+        f.dtAteEmissao = everything ? 0 : newest;
+        screen.sbtFiltroClick();
+        QApplication::processEvents();
+        const std::string body = orderCall(screen);
+        const int reps = everything ? 3 : 15;
+        const double http = bench::medianMs(reps, [&] { cli.Post("/rpc/Ped03600.rdmComissaoVend", auth, body, "application/json"); });
+        const double load = bench::medianMs(reps, [&] {
+            screen.sbtVerificarClick();
+            screen.dbgPadrao->viewport()->repaint();
+        });
+        const std::string which = everything ? "every order" : "one branch, 8 days";
+        std::printf("  %s: %d orders selected\n", which.c_str(), screen.cdsPedido.recordCount());
+        bench::curvePoint("GetPedido over HTTP, " + which, orders, http, "ms");
+        bench::curvePoint("screen load end to end, " + which, orders, load, "ms");
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -96,7 +129,11 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("bench1m.db");
+    // --curve PATH: only the points of the cost curves at that database
+    const bool curveOnly = argc > 2 && std::strcmp(argv[1], "--curve") == 0;
+    const QString path = curveOnly ? QString::fromLocal8Bit(argv[2])
+        : argc > 1                 ? QString::fromLocal8Bit(argv[1])
+                                   : QStringLiteral("bench1m.db");
 
     bench::BenchServer running(path);
     srv::AppServer& server = running.server;
@@ -139,6 +176,15 @@ int main(int argc, char** argv)
     f.dtAteEmissao = newest;
     screen->medCdFilialExit();
     QApplication::processEvents();
+
+    if (curveOnly) {
+        costCurve(*screen, db, path, port, newest);
+        main.reset();
+        shell.unloadAll();
+        shell.logout();
+        fw::ctx().setUi(nullptr);
+        return 0;
+    }
 
     std::vector<bench::Row> rows;
     const int loaded = screen->cdsPedido.recordCount();
@@ -256,7 +302,7 @@ int main(int argc, char** argv)
         std::printf("(g) %d orders selected; whole load %.0f ms (median of 3), first rows painted after %.1f ms; goal <= 100 ms: %s\n",
                     everything, wholeMs[1], firstMs[1], firstMs[1] <= 100 ? "met" : "MISSED");
         rows.push_back({"(g) first 80 rows painted, all orders selected", firstMs[1], "ms", "bare sqlite3, first 80 rows",
-                        bare80, 0});
+                        bare80, 0, true, 100});
     }
     bench::printTable(rows);
 

@@ -63,7 +63,12 @@ public:
     size_t rows() const { return m_rows; }
 
 private:
-    void sep();
+    void sep()
+    {
+        if (!m_firstValue)
+            m_out.push_back(',');
+        m_firstValue = false;
+    }
     std::string& m_out;
     bool m_lines = false;
     size_t m_rows = 0;

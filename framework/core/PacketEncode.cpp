@@ -1,19 +1,47 @@
 #include "FwError.h"
 #include "Packet.h"
 
+#include <array>
 #include <charconv>
+#include <cstring>
 #include <cmath>
 
 namespace fw {
 
+namespace {
+// The bytes a JSON string literal must escape.
+constexpr std::array<bool, 256> kEscape = [] {
+    std::array<bool, 256> t{};
+    for (int c = 0; c < 0x20; ++c)
+        t[static_cast<size_t>(c)] = true;
+    t['"'] = t['\\'] = true;
+    return t;
+}();
+} // namespace
+
 void appendJsonString(std::string& out, std::string_view s)
 {
     static const char* hex = "0123456789abcdef";
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const size_t n = s.size();
+    size_t i = 0;
+    while (i < n && !kEscape[p[i]])
+        ++i;
+    if (i == n) {
+        // Nearly every value: nothing to escape, one copy.
+        const size_t at = out.size();
+        out.resize(at + n + 2);
+        char* d = out.data() + at;
+        d[0] = '"';
+        std::memcpy(d + 1, s.data(), n);
+        d[n + 1] = '"';
+        return;
+    }
     out.push_back('"');
     size_t start = 0;
-    for (size_t i = 0; i < s.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c >= 0x20 && c != '"' && c != '\\')
+    for (; i < n; ++i) {
+        const unsigned char c = p[i];
+        if (!kEscape[c])
             continue;
         out.append(s.data() + start, i - start);
         switch (c) {
@@ -29,7 +57,7 @@ void appendJsonString(std::string& out, std::string_view s)
         }
         start = i + 1;
     }
-    out.append(s.data() + start, s.size() - start);
+    out.append(s.data() + start, n - start);
     out.push_back('"');
 }
 
@@ -99,13 +127,6 @@ void PacketWriter::beginRow()
     m_firstRow = false;
     m_out.push_back('[');
     m_firstValue = true;
-}
-
-void PacketWriter::sep()
-{
-    if (!m_firstValue)
-        m_out.push_back(',');
-    m_firstValue = false;
 }
 
 void PacketWriter::addNull()
