@@ -58,7 +58,13 @@ void Db::fail(const QString& what, const QString& detail)
 {
     if (pastDeadline())
         throw DbTimeout();
-    throw DbError(detail.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, detail));
+    const QString text = detail.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, detail);
+    // Firebird reports a concurrent writer as an update or lock conflict;
+    // SQLite as a busy database once its wait ran out.
+    for (const char* mark : {"update conflicts", "lock conflict", "deadlock", "database is locked"})
+        if (detail.contains(QLatin1String(mark), Qt::CaseInsensitive))
+            throw DbConflict(text);
+    throw DbError(text);
 }
 
 namespace {
@@ -152,22 +158,36 @@ void Db::execScript(const QString& script)
 
 void Db::begin()
 {
-    if (!m_db.transaction())
+    if (m_sqlite) {
+        // Writers take the write lock first and wait for it: a transaction
+        // that read before asking for it could not wait for another
+        // writer's commit and would fail with "database is locked".
+        if (sqlite3_exec(m_sqlite, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail(QStringLiteral("Falha ao iniciar transação"), QString::fromUtf8(sqlite3_errmsg(m_sqlite)));
+    } else if (!m_db.transaction()) {
         fail(QStringLiteral("Falha ao iniciar transação"), m_db.lastError().databaseText());
+    }
     m_inTx = true;
 }
 
 void Db::commit()
 {
-    if (!m_db.commit())
+    if (m_sqlite) {
+        if (sqlite3_exec(m_sqlite, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+            fail(QStringLiteral("Falha ao confirmar transação"), QString::fromUtf8(sqlite3_errmsg(m_sqlite)));
+    } else if (!m_db.commit()) {
         fail(QStringLiteral("Falha ao confirmar transação"), m_db.lastError().databaseText());
+    }
     m_inTx = false;
 }
 
 void Db::rollback()
 {
     m_inTx = false;
-    m_db.rollback();
+    if (m_sqlite)
+        sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr);
+    else
+        m_db.rollback();
 }
 
 bool Db::ping()

@@ -35,6 +35,13 @@ private:
     QString m_text;
 };
 
+// Another transaction holds or changed the rows this one writes; the same
+// work may succeed when run again.
+class DbConflict : public DbError {
+public:
+    using DbError::DbError;
+};
+
 // The call ran past its deadline.
 class DbTimeout : public DbError {
 public:

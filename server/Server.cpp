@@ -118,7 +118,20 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
         if (streamOut)
             db.streamOut = *streamOut;
         CallContext ctx{db, op, req.params};
-        std::string result = m->handler(ctx);
+        // A write that met a concurrent writer is run again from the start
+        // (its transaction was rolled back): its own checks of the stored
+        // values then decide. Streams have begun answering: never again.
+        std::string result;
+        for (int attempt = 1;; ++attempt) {
+            try {
+                result = m->handler(ctx);
+                break;
+            } catch (const DbConflict&) {
+                if (streamOut || attempt == 3)
+                    throw RpcFailure(rpc::kFailed, QStringLiteral("Registro alterado por outro usuário. Recarregue os dados."));
+                std::this_thread::sleep_for(std::chrono::milliseconds(5 * attempt));
+            }
+        }
         ok = true;
         return streamOut ? std::string() : resultEnvelope(id, result);
     } catch (const RpcFailure& f) {
