@@ -99,6 +99,8 @@ void costCurve(TfrmComissaoVend& screen, srv::Db& db, const QString& path, int p
     const long long orders = db.scalar(QStringLiteral("SELECT COUNT(*) FROM PEDIDO")).toLongLong();
     bench::curvePoint("database size", orders, static_cast<double>(QFileInfo(path).size()) / 1e6, "MB");
     httplib::Client cli("127.0.0.1", port);
+    cli.set_keep_alive(true);
+    cli.set_tcp_nodelay(true);
     auto login = cli.Post("/session", R"({"operator":"ADM","password":"bench"})", "application/json");
     const httplib::Headers auth{{"Authorization", "Bearer " + json::parse(login->body)["token"].get<std::string>()}};
     TFiltro& f = Cli_ped03600::Filtro;
