@@ -40,7 +40,7 @@ QString num(double v)
 
 void plot(const QMap<QString, Series>& curves, const QString& file)
 {
-    QImage img(960, 560, QImage::Format_RGB32);
+    QImage img(1080, 560, QImage::Format_RGB32);
     img.fill(Qt::white);
     QPainter p(&img);
     p.setRenderHint(QPainter::Antialiasing);
@@ -113,7 +113,7 @@ void plot(const QMap<QString, Series>& curves, const QString& file)
         p.setPen(Qt::black);
         QString label = it.key();
         label.chop(5); // " (ms)"
-        p.drawText(QRectF(area.right() + 40, ly - 9, 240, 18), Qt::AlignLeft | Qt::AlignVCenter, label);
+        p.drawText(QRectF(area.right() + 40, ly - 9, 360, 18), Qt::AlignLeft | Qt::AlignVCenter, label);
         ++i;
     }
     p.end();

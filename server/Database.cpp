@@ -11,6 +11,7 @@
 #include "core/Packet.h"
 
 #include <atomic>
+#include <thread>
 
 namespace srv {
 
@@ -19,6 +20,16 @@ namespace {
 int progress(void* p)
 {
     return static_cast<const Db*>(p)->pastDeadline() ? 1 : 0;
+}
+
+// Waiting for another writer ends with the call's deadline (or after ten
+// seconds outside a call), not after a fixed time of its own.
+int busyWait(void* p, int count)
+{
+    if (static_cast<const Db*>(p)->pastDeadline() || count >= 2000)
+        return 0;
+    std::this_thread::sleep_for(std::chrono::milliseconds(count < 10 ? 1 : 5));
+    return 1;
 }
 
 std::atomic<int> g_connSeq{0};
@@ -34,6 +45,7 @@ Db::Db(const DbUrl& url, const QString& connectionName) : m_url(url), m_name(con
     }
     if (url.dialect == Dialect::SQLite) {
         sqlite3_progress_handler(m_sqlite, 1000, progress, this);
+        sqlite3_busy_handler(m_sqlite, busyWait, this);
         exec(QStringLiteral("PRAGMA foreign_keys = ON"));
         exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
     }

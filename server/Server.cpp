@@ -127,6 +127,8 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
                 result = m->handler(ctx);
                 break;
             } catch (const DbConflict&) {
+                if (db.pastDeadline())
+                    throw DbTimeout();
                 if (streamOut || attempt == 3)
                     throw RpcFailure(rpc::kFailed, QStringLiteral("Registro alterado por outro usuário. Recarregue os dados."));
                 std::this_thread::sleep_for(std::chrono::milliseconds(5 * attempt));

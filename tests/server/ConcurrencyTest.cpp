@@ -217,3 +217,40 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
 }
 
 } // namespace
+
+namespace {
+
+TEST(Concurrency, ACallWaitingForAnotherWriterStopsAtItsTimeoutWithNothingWritten)
+{
+    srv::ServerOptions opt;
+    opt.callTimeout = 1;
+    TestServer s(200, 5, opt);
+    if (s.url.dialect != fw::Dialect::SQLite)
+        GTEST_SKIP() << "Firebird waits for the other transaction itself";
+    const std::string tok = s.token();
+    const auto r = s.db->rows(QStringLiteral("SELECT I.CDFILIAL, I.NRPEDIDO, I.NRITEMPED FROM ITEMPEDIDO I JOIN PAREXPEDICAO P "
+                                             "ON P.CDFILIAL = I.CDFILIAL WHERE I.IDSITITEMPED = '1' AND P.IDCOMISPERIODO <> 'S' "
+                                             "ORDER BY 1, 2, 3"));
+    ASSERT_FALSE(r.empty());
+    const std::string b = r[0][0].toString().toStdString(), o = r[0][1].toString().toStdString(),
+                      i = r[0][2].toString().toStdString();
+    s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"),
+               {r[0][0], r[0][1], r[0][2]});
+    const json set = {{"fields", fields()},
+                      {"changes", json::array({{{"op", "insert"}, {"new", json::array({b, o, i, "0002", "", 2.0})}}})}};
+    const std::string before = s.checksum(QStringLiteral("COMISITEMPED")) + s.checksum(QStringLiteral("HISTCOMISSAO"));
+
+    s.db->begin(); // another writer holds the database
+    const auto t0 = std::chrono::steady_clock::now();
+    const json answer = s.call(tok, "SetVendedor", json::array({set, "ADM", false, "1"}));
+    const auto waited = std::chrono::steady_clock::now() - t0;
+    s.db->rollback();
+    EXPECT_EQ(answer["error"]["message"], "Tempo limite excedido.") << answer.dump();
+    EXPECT_LT(waited, std::chrono::seconds(4));
+    EXPECT_GE(waited, std::chrono::milliseconds(900));
+    EXPECT_EQ(s.checksum(QStringLiteral("COMISITEMPED")) + s.checksum(QStringLiteral("HISTCOMISSAO")), before);
+    // once the other writer is gone the same call goes through
+    EXPECT_TRUE(s.call(tok, "SetVendedor", json::array({set, "ADM", false, "1"})).contains("result"));
+}
+
+} // namespace

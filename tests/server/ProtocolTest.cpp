@@ -133,8 +133,17 @@ TEST_F(Protocol, OversizeBodiesGet413)
 TEST_F(Protocol, KeepAliveServesManyCallsOnOneConnection)
 {
     const std::string tok = s->token();
-    for (int i = 0; i < 50; ++i)
-        ASSERT_EQ(s->call(tok, "GetToTiComi", {"0001", "0000000002", "001"})["result"]["fields"][0]["name"], "VRTOTALPERC");
+    httplib::Client c("127.0.0.1", s->port);
+    c.set_keep_alive(true);
+    const httplib::Headers auth{{"Authorization", "Bearer " + tok}};
+    const std::string body = R"({"jsonrpc":"2.0","id":1,"method":"GetToTiComi","params":["0001","0000000002","001"]})";
+    for (int i = 0; i < 50; ++i) {
+        auto r = c.Post("/rpc/Ped03600.rdmComissaoVend", auth, body, "application/json");
+        ASSERT_TRUE(r);
+        EXPECT_EQ(json::parse(r->body)["result"]["fields"][0]["name"], "VRTOTALPERC");
+        // the server keeps the connection for the next call
+        EXPECT_NE(r->get_header_value("Connection"), "close");
+    }
 }
 
 TEST_F(Protocol, ManyDesktopsKeepingConnectionsOpenAreAllServed)
