@@ -52,9 +52,10 @@ json orderParams(double from, double to)
                         from, to, "T", 0, 0, "", "T", "", "1", "2", "0001", ""});
 }
 
-// A loopback server that answers each request's bytes with fixed answer bytes.
-// With split, the answer goes out in two writes (its head, then the rest),
-// as an HTTP library writes headers and body.
+// A loopback server that answers each request's bytes with fixed answer
+// bytes, on any number of connections (one thread each). With split, the
+// answer goes out in two writes (its head, then the rest), as an HTTP
+// library writes headers and body.
 class Echo {
 public:
     Echo(size_t requestBytes, std::string answer, size_t split = 0)
@@ -68,89 +69,22 @@ public:
         socklen_t len = sizeof a;
         getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
         m_port = ntohs(a.sin_port);
-        listen(m_fd, 1);
-        m_thread = std::thread([this] {
-            const int c = accept(m_fd, nullptr, nullptr);
-            int one = 1;
-            setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-            std::vector<char> buf(m_req);
-            for (;;) {
-                size_t got = 0;
-                while (got < m_req) {
-                    const ssize_t r = read(c, buf.data() + got, m_req - got);
-                    if (r <= 0) {
-                        close(c);
-                        return;
-                    }
-                    got += static_cast<size_t>(r);
-                }
-                if (m_split) {
-                    [[maybe_unused]] auto w1 = write(c, m_answer.data(), m_split);
-                    [[maybe_unused]] auto w2 = write(c, m_answer.data() + m_split, m_answer.size() - m_split);
-                } else {
-                    [[maybe_unused]] auto w = write(c, m_answer.data(), m_answer.size());
-                }
+        listen(m_fd, 64);
+    }
+    // Serves exactly n connections until each closes (in the background).
+    void serve(int n)
+    {
+        m_acceptor = std::thread([this, n] {
+            for (int i = 0; i < n; ++i) {
+                const int c = accept(m_fd, nullptr, nullptr);
+                m_threads.emplace_back([this, c] { answer(c); });
             }
         });
     }
     ~Echo()
     {
-        m_thread.join();
-        close(m_fd);
-    }
-    int port() const { return m_port; }
-
-private:
-    size_t m_req;
-    std::string m_answer;
-    size_t m_split = 0;
-    int m_fd;
-    int m_port = 0;
-    std::thread m_thread;
-};
-
-// A loopback server answering fixed bytes on any number of connections,
-// one thread each.
-class MultiEcho {
-public:
-    MultiEcho(size_t requestBytes, std::string answer) : m_req(requestBytes), m_answer(std::move(answer))
-    {
-        m_fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        socklen_t len = sizeof a;
-        getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-        listen(m_fd, 64);
-    }
-    // Serves exactly n connections until each closes.
-    void serve(int n)
-    {
-        for (int i = 0; i < n; ++i) {
-            const int c = accept(m_fd, nullptr, nullptr);
-            m_threads.emplace_back([this, c] {
-                int one = 1;
-                setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-                std::vector<char> buf(m_req);
-                for (;;) {
-                    size_t got = 0;
-                    while (got < m_req) {
-                        const ssize_t r = read(c, buf.data() + got, m_req - got);
-                        if (r <= 0) {
-                            close(c);
-                            return;
-                        }
-                        got += static_cast<size_t>(r);
-                    }
-                    [[maybe_unused]] auto w = write(c, m_answer.data(), m_answer.size());
-                }
-            });
-        }
-    }
-    ~MultiEcho()
-    {
+        if (m_acceptor.joinable())
+            m_acceptor.join();
         for (auto& t : m_threads)
             t.join();
         close(m_fd);
@@ -158,10 +92,35 @@ public:
     int port() const { return m_port; }
 
 private:
+    void answer(int c)
+    {
+        int one = 1;
+        setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        std::vector<char> buf(m_req);
+        for (;;) {
+            size_t got = 0;
+            while (got < m_req) {
+                const ssize_t r = read(c, buf.data() + got, m_req - got);
+                if (r <= 0) {
+                    close(c);
+                    return;
+                }
+                got += static_cast<size_t>(r);
+            }
+            if (m_split) {
+                [[maybe_unused]] auto w1 = write(c, m_answer.data(), m_split);
+                [[maybe_unused]] auto w2 = write(c, m_answer.data() + m_split, m_answer.size() - m_split);
+            } else {
+                [[maybe_unused]] auto w = write(c, m_answer.data(), m_answer.size());
+            }
+        }
+    }
     size_t m_req;
     std::string m_answer;
+    size_t m_split = 0;
     int m_fd;
     int m_port = 0;
+    std::thread m_acceptor;
     std::vector<std::thread> m_threads;
 };
 
@@ -283,6 +242,7 @@ int main(int argc, char** argv)
         auto echoRun = [&](bool split) {
             const size_t reqHead = request.size() - body.size(), ansHead = answer.size() - r->body.size();
             Echo echo(request.size(), answer, split ? ansHead : 0);
+            echo.serve(1);
             const int fd = connectLoopback(echo.port());
             std::vector<char> buf(answer.size());
             const auto times = timesMs(1000, [&] {
@@ -408,8 +368,8 @@ int main(int argc, char** argv)
                 return [c, &auth, &body] { c->Post("/rpc/Ped03600.rdmComissaoVend", auth, body, "application/json"); };
             });
             cs.clear();
-            MultiEcho echo(request.size(), answer);
-            std::thread acceptor([&] { echo.serve(clients); });
+            Echo echo(request.size(), answer);
+            echo.serve(clients);
             std::vector<int> fds;
             std::vector<std::vector<char>> bufs(static_cast<size_t>(clients), std::vector<char>(answer.size()));
             const Load raw = runClients(clients, perClient, [&](int c) {
@@ -429,7 +389,6 @@ int main(int argc, char** argv)
             });
             for (int fd : fds)
                 close(fd);
-            acceptor.join();
             char label[160];
             std::snprintf(label, sizeof label, "(i) GetItemPedido, %2d clients, req/s (p99 %.2f ms; echo %.2f ms)", clients,
                           ours.p99, raw.p99);

@@ -9,9 +9,9 @@ cd "$top"
 bash scripts/setup.sh
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++-14 -DPED_FUZZ=ON -DPED_TESTS=OFF -DPED_BENCH=OFF
-cmake --build build-fuzz -j"$(nproc)" --target fuzz_packet fuzz_changeset
+cmake --build build-fuzz -j"$(nproc)" --target fuzz_packet fuzz_changeset fuzz_rpc fuzz_list
 :
-for t in packet changeset; do
+for t in packet changeset rpc list; do
   work="build-fuzz/corpus-$t"
   mkdir -p "$work"
   echo "== fuzz_$t for ${seconds}s"

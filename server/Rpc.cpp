@@ -1,5 +1,7 @@
 #include "Rpc.h"
 
+#include <nlohmann/json.hpp>
+
 #include "core/Packet.h"
 
 #include <simdjson.h>
@@ -50,7 +52,13 @@ Request parseRequest(std::string_view body, std::string& idOut)
                 std::string_view tok = v.raw_json_token();
                 while (!tok.empty() && (tok.back() == ' ' || tok.back() == '\n' || tok.back() == '\r' || tok.back() == '\t'))
                     tok.remove_suffix(1);
-                r.id.assign(tok);
+                // The id is echoed in the answer: written anew from its value,
+                // never from the raw bytes (on-demand parsing typed the
+                // token by its first byte only).
+                const auto id = nlohmann::json::parse(tok, nullptr, false);
+                if (id.is_discarded() || !(id.is_number() || id.is_string() || id.is_null()))
+                    throw RpcFailure(rpc::kParseError, QStringLiteral("Corpo da requisição não é JSON."));
+                r.id = id.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
                 idOut = r.id;
             } else {
                 throw RpcFailure(rpc::kInvalidRequest, QStringLiteral("'id' inválido."));

@@ -14,15 +14,6 @@ namespace {
 
 const std::string kConflict = "Registro alterado por outro usuário. Recarregue os dados.";
 
-json fields()
-{
-    return json::array({{{"name", "CDFILIAL"}, {"type", "string"}, {"size", 4}},
-                        {{"name", "NRPEDIDO"}, {"type", "string"}, {"size", 10}},
-                        {{"name", "NRITEMPED"}, {"type", "string"}, {"size", 10}},
-                        {{"name", "CDVENDEDOR"}, {"type", "string"}, {"size", 4}},
-                        {{"name", "NMFANVEN"}, {"type", "string"}, {"size", 50}},
-                        {{"name", "VRPECOMITPED"}, {"type", "float"}}});
-}
 
 struct Key {
     std::string branch, order, item;
@@ -133,7 +124,7 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
                     ++t.transport;
                     continue;
                 }
-                const auto answer = post("SetVendedor", json::array({{{"fields", fields()}, {"changes", changes}}, "ADM", false, "1"}));
+                const auto answer = post("SetVendedor", json::array({{{"fields", commissionLineFields()}, {"changes", changes}}, "ADM", false, "1"}));
                 if (!answer) {
                     ++t.transport;
                 } else if (answer->contains("result")) {
@@ -236,7 +227,7 @@ TEST(Concurrency, ACallWaitingForAnotherWriterStopsAtItsTimeoutWithNothingWritte
                       i = r[0][2].toString().toStdString();
     s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"),
                {r[0][0], r[0][1], r[0][2]});
-    const json set = {{"fields", fields()},
+    const json set = {{"fields", commissionLineFields()},
                       {"changes", json::array({{{"op", "insert"}, {"new", json::array({b, o, i, "0002", "", 2.0})}}})}};
     const std::string before = s.checksum(QStringLiteral("COMISITEMPED")) + s.checksum(QStringLiteral("HISTCOMISSAO"));
 

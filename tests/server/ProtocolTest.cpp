@@ -91,17 +91,26 @@ TEST_F(Protocol, EnvelopeErrorsUseTheirCodes)
         {R"({"jsonrpc":"2.0","id":1,"method":"SetBuscaComissao","params":["a","b"]})", -32602},
         {R"({"jsonrpc":"2.0","id":1,"method":"SetVendedor","params":[{"x":1},"ADM",true,"1"]})", -32602},
         {R"({"jsonrpc":"2.0","id":1,"method":"GetToTiComi","params":["0001",1e999,"1"]})", -32602},
+        // a malformed id is not echoed into the answer (found by fuzzing)
+        {R"({"jsonrpc":"2.0","id":1l"method":"GetFiltraVend","params":[]})", -32700},
     };
     for (const Case& c : cases) {
         auto r = s->raw(tok, c.body);
         ASSERT_TRUE(r);
         EXPECT_EQ(r->status, 200);
         const auto j = json::parse(r->body);
+        ASSERT_TRUE(j.is_object()) << c.body << " -> " << r->body;
         EXPECT_EQ(j["jsonrpc"], "2.0");
         EXPECT_EQ(j["error"]["code"], c.code) << c.body << " -> " << r->body;
     }
     auto unknownServer = s->call(tok, "GetNota", {"0001", "1"}, "Ped99999.rdmNada");
     EXPECT_EQ(unknownServer["error"]["code"], -32601);
+    // an id followed by NUL bytes comes back as the id alone, valid JSON
+    auto nul = s->raw(tok, std::string(R"({"jsonrpc":"2.0","id":1)") + std::string(40, '\0') +
+                               R"(,"method":"GetFiltraVend","params":[]})");
+    ASSERT_TRUE(nul);
+    EXPECT_TRUE(json::accept(nul->body)) << nul->body;
+    EXPECT_EQ(nul->body.find('\0'), std::string::npos);
     // ids come back as sent
     auto r = s->raw(tok, R"({"jsonrpc":"2.0","id":"abc","method":"GetFiltraVend","params":[]})");
     EXPECT_EQ(json::parse(r->body)["id"], "abc");

@@ -14,15 +14,6 @@ namespace {
 
 const QString kConflict = QStringLiteral("Registro alterado por outro usuário. Recarregue os dados.");
 
-json lineFields()
-{
-    return json::array({{{"name", "CDFILIAL"}, {"type", "string"}, {"size", 4}},
-                        {{"name", "NRPEDIDO"}, {"type", "string"}, {"size", 10}},
-                        {{"name", "NRITEMPED"}, {"type", "string"}, {"size", 10}},
-                        {{"name", "CDVENDEDOR"}, {"type", "string"}, {"size", 4}},
-                        {{"name", "NMFANVEN"}, {"type", "string"}, {"size", 50}},
-                        {{"name", "VRPECOMITPED"}, {"type", "float"}}});
-}
 
 struct Item {
     QString branch, order, item;
@@ -54,7 +45,7 @@ protected:
     {
         return {it.branch.toStdString(), it.order.toStdString(), it.item.toStdString(), vend.toStdString(), "", pct};
     }
-    json changes(const json& list) { return {{"fields", lineFields()}, {"changes", list}}; }
+    json changes(const json& list) { return {{"fields", commissionLineFields()}, {"changes", list}}; }
     json setVendedor(const json& cs, bool all = false, const std::string& op = "ADM")
     {
         return s->call(tok, "SetVendedor", {cs, op, all, "1"});

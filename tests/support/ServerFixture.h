@@ -20,6 +20,17 @@
 
 namespace testsupport {
 
+// The fields of a change set of commission lines, as the screen sends them.
+inline nlohmann::json commissionLineFields()
+{
+    return nlohmann::json::array({{{"name", "CDFILIAL"}, {"type", "string"}, {"size", 4}},
+                                  {{"name", "NRPEDIDO"}, {"type", "string"}, {"size", 10}},
+                                  {{"name", "NRITEMPED"}, {"type", "string"}, {"size", 10}},
+                                  {{"name", "CDVENDEDOR"}, {"type", "string"}, {"size", 4}},
+                                  {{"name", "NMFANVEN"}, {"type", "string"}, {"size", 50}},
+                                  {{"name", "VRPECOMITPED"}, {"type", "float"}}});
+}
+
 using json = nlohmann::json;
 
 inline const char* kCommission = "Ped03600.rdmComissaoVend";
