@@ -20,19 +20,27 @@ public:
     using json = nlohmann::json;
     // Returns an answer body for a request it wants to answer itself.
     using Script = std::function<std::optional<json>(const json& request)>;
+    // Answers a call with anything at all (a status, bytes that are not
+    // JSON, a delay); true when it did.
+    using RawScript = std::function<bool(const json& request, httplib::Response& res)>;
 
     explicit RecordingProxy(int upstreamPort) : m_upstream("127.0.0.1", upstreamPort)
     {
         m_upstream.set_read_timeout(60, 0);
         auto forward = [this](const httplib::Request& req, httplib::Response& res) {
             std::optional<json> scripted;
+            RawScript raw;
+            json body;
             if (req.path.rfind("/rpc/", 0) == 0) {
-                json body = json::parse(req.body, nullptr, false);
+                body = json::parse(req.body, nullptr, false);
                 std::lock_guard lock(m_mutex);
                 m_calls.push_back(body);
                 if (script)
                     scripted = script(body);
+                raw = rawScript;
             }
+            if (raw && raw(body, res))
+                return;
             if (scripted) {
                 res.set_content(scripted->dump(), "application/json");
                 return;
@@ -85,6 +93,7 @@ public:
     }
 
     Script script;
+    RawScript rawScript;
     int port = 0;
 
 private:
