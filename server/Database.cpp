@@ -71,12 +71,16 @@ void Db::fail(const QString& what, const QString& detail)
     if (pastDeadline())
         throw DbTimeout();
     const QString text = detail.isEmpty() ? what : QStringLiteral("%1: %2").arg(what, detail);
-    // Firebird reports a concurrent writer as an update or lock conflict;
-    // SQLite as a busy database once its wait ran out.
-    for (const char* mark : {"update conflicts", "lock conflict", "deadlock", "database is locked"})
+    // Firebird reports a concurrent writer as an update or lock conflict, or
+    // (two inserts of the same key, each checked in its own snapshot) as a
+    // key violation; SQLite as a busy database once its wait ran out. The
+    // writes check their keys first, so run again they refuse cleanly.
+    for (const char* mark : {"update conflicts", "lock conflict", "deadlock", "database is locked",
+                             "violation of PRIMARY or UNIQUE KEY", "UNIQUE constraint failed"})
         if (detail.contains(QLatin1String(mark), Qt::CaseInsensitive))
             throw DbConflict(text);
-    throw DbError(text);
+    // The driver's words can quote the statement: they stay in the log.
+    throw DbError(text, what + QStringLiteral(". Os detalhes estão no registro do servidor."));
 }
 
 namespace {

@@ -28,11 +28,18 @@ using fw::Dialect;
 // A database failure; text() names what failed without values or SQL.
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString& text) : std::runtime_error(text.toStdString()), m_text(text) {}
+    // shown: what a client may read; text (with the driver's detail) is for
+    // the server's log.
+    explicit DbError(const QString& text, const QString& shown = {})
+        : std::runtime_error(text.toStdString()), m_text(text), m_shown(shown.isEmpty() ? text : shown)
+    {
+    }
     const QString& text() const { return m_text; }
+    const QString& shown() const { return m_shown; }
 
 private:
     QString m_text;
+    QString m_shown;
 };
 
 // Another transaction holds or changed the rows this one writes; the same

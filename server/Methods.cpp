@@ -5,6 +5,7 @@
 #include "core/Packet.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <cmath>
 
 namespace srv {
@@ -14,7 +15,9 @@ namespace {
 constexpr const char* kCommission = "Ped03600.rdmComissaoVend";
 constexpr const char* kInvoice = "Ped00103.rdmNotaPedido";
 
-const std::vector<MethodDef>& table()
+} // namespace
+
+const std::vector<MethodDef>& methodTable()
 {
     static const std::vector<MethodDef> t = {
         {kCommission, "getParametros", "SSS", getParametros, false},
@@ -41,8 +44,6 @@ const std::vector<MethodDef>& table()
     return t;
 }
 
-} // namespace
-
 void CallContext::requireOperator(size_t i) const
 {
     if (str(i) != op)
@@ -51,7 +52,7 @@ void CallContext::requireOperator(size_t i) const
 
 const MethodDef* findMethod(const QString& server, const QString& name)
 {
-    for (const MethodDef& m : table())
+    for (const MethodDef& m : methodTable())
         if (server == QLatin1String(m.server) && name == QLatin1String(m.name))
             return &m;
     return nullptr;
@@ -118,21 +119,36 @@ QString inClause(const QString& expr, const std::vector<QString>& items, QVarian
 {
     if (items.empty())
         return QStringLiteral("1=0");
-    QString marks;
-    marks.reserve(static_cast<qsizetype>(items.size() * 2));
+    // Firebird takes at most 1,500 values in one IN list: longer lists are
+    // split into groups joined by OR.
+    constexpr size_t kGroup = 1000;
+    QString out;
+    out.reserve(static_cast<qsizetype>(items.size() * 2 + expr.size() * (items.size() / kGroup + 1) * 2 + 8));
+    if (items.size() > kGroup)
+        out += QLatin1Char('(');
     for (size_t i = 0; i < items.size(); ++i) {
-        marks += i ? QStringLiteral(",?") : QStringLiteral("?");
+        if (i % kGroup == 0)
+            out += (i ? QStringLiteral(") OR ") : QString()) + expr + QStringLiteral(" IN (?");
+        else
+            out += QStringLiteral(",?");
         params << items[i];
     }
-    return QStringLiteral("%1 IN (%2)").arg(expr, marks);
+    out += QLatin1Char(')');
+    if (items.size() > kGroup)
+        out += QLatin1Char(')');
+    return out;
 }
 
 std::vector<QString> codeChars(const QString& codes)
 {
+    // Each character is one code; a code given twice is still one (and a
+    // long text must not become thousands of parameters).
     std::vector<QString> out;
-    for (QChar c : codes)
-        if (!c.isSpace())
-            out.push_back(QString(c));
+    for (QChar c : codes) {
+        const QString code(c);
+        if (!c.isSpace() && std::find(out.begin(), out.end(), code) == out.end())
+            out.push_back(code);
+    }
     return out;
 }
 

@@ -38,6 +38,8 @@ struct MethodDef {
     bool writes;
 };
 
+// Every method of both servers.
+const std::vector<MethodDef>& methodTable();
 const MethodDef* findMethod(const QString& server, const QString& name);
 bool knownServer(const QString& server);
 void checkSignature(const MethodDef& m, const std::vector<Param>& params);

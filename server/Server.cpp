@@ -139,7 +139,9 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
     } catch (const RpcFailure& f) {
         return failed(f.code(), f.message());
     } catch (const DbError& e) {
-        return failed(rpc::kFailed, e.text());
+        if (e.shown() != e.text())
+            log(LogLevel::Error, op, method, 0, "database: " + e.text().toStdString());
+        return failed(rpc::kFailed, e.shown());
     } catch (const fw::Error& e) {
         return failed(rpc::kFailed, e.text());
     } catch (const std::exception& e) {
