@@ -19,16 +19,10 @@ from=$(sqlite3 "$work/base.db" "SELECT CAST(MIN(DTENTPED) AS INTEGER) FROM PEDID
 to=$(sqlite3 "$work/base.db" "SELECT CAST(MAX(DTENTPED) AS INTEGER) FROM PEDIDO")
 body="{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"SetBuscaComissao\",\"params\":[$from,$to]}"
 
-start_server() { # db -> sets port
-  build/bin/ped-server --listen 127.0.0.1:0 --db "sqlite:$1" --log-level error > "$work/out" 2> "$work/err" &
-  server=$!
-  port=""
-  for _ in $(seq 1 100); do
-    port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/out" | head -1)
-    [ -n "$port" ] && return 0
-    sleep 0.05
-  done
-  echo "crashloop: the server did not start" >&2; cat "$work/err" >&2; exit 1
+source scripts/ped-server.sh
+start_server() { # db -> sets server and port
+  ped_server_start build/bin/ped-server "sqlite:$1" "$work/out" "$work/err" --log-level error ||
+    { echo "crashloop: the server did not start" >&2; cat "$work/err" >&2; exit 1; }
 }
 login() {
   curl -s -X POST "http://127.0.0.1:$port/session" -H 'Content-Type: application/json' \

@@ -28,16 +28,9 @@ fi
 echo "Operadores do demo (senha e o que cada um vê):"
 cat "$data/operators.txt"
 
-build/bin/ped-server --listen 127.0.0.1:0 --db "sqlite:$data/demo.db" > "$data/server.out" 2> "$data/server.log" &
-server=$!
+source scripts/ped-server.sh
 trap 'kill $server 2>/dev/null || true' EXIT
-port=""
-for _ in $(seq 1 100); do
-  port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$data/server.out" | head -1)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-if [ -z "$port" ]; then
+if ! ped_server_start build/bin/ped-server "sqlite:$data/demo.db" "$data/server.out" "$data/server.log"; then
   echo "demo: ped-server did not start; see $data/server.log" >&2
   exit 1
 fi

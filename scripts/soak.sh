@@ -16,13 +16,7 @@ work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
 "$bin/ped-dbgen" --db "sqlite:$work/soak.db" --size 10000 --seed 5 > "$work/operators.txt"
 password=$(sed -n 's/^operator ADM password \([^ ]*\) .*/\1/p' "$work/operators.txt")
-"$bin/ped-server" --listen 127.0.0.1:0 --db "sqlite:$work/soak.db" --log-level error > "$work/out" 2> "$work/err" &
-server=$!
-port=""
-for _ in $(seq 1 100); do
-  port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/out" | head -1)
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "soak: the server did not start" >&2; cat "$work/err" >&2; exit 1; }
+source scripts/ped-server.sh
+ped_server_start "$bin/ped-server" "sqlite:$work/soak.db" "$work/out" "$work/err" --log-level error ||
+  { echo "soak: the server did not start" >&2; cat "$work/err" >&2; exit 1; }
 "$bin/bench_soak" "$port" "$password" "$server" "$minutes" "$rate"

@@ -123,7 +123,6 @@ QString inClause(const QString& expr, const std::vector<QString>& items, QVarian
     // split into groups joined by OR.
     constexpr size_t kGroup = 1000;
     QString out;
-    out.reserve(static_cast<qsizetype>(items.size() * 2 + expr.size() * (items.size() / kGroup + 1) * 2 + 8));
     if (items.size() > kGroup)
         out += QLatin1Char('(');
     for (size_t i = 0; i < items.size(); ++i) {
