@@ -38,6 +38,10 @@ struct MethodDef {
     bool writes;
 };
 
+// The refusal of a change set whose old values are no longer stored (also
+// when a concurrent writer keeps getting in the way).
+const QString& conflictRefusal();
+
 // Every method of both servers.
 const std::vector<MethodDef>& methodTable();
 const MethodDef* findMethod(const QString& server, const QString& name);

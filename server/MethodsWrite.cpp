@@ -12,10 +12,16 @@
 
 namespace srv {
 
+const QString& conflictRefusal()
+{
+    static const QString text = QStringLiteral("Registro alterado por outro usuário. Recarregue os dados.");
+    return text;
+}
+
 namespace {
 
 // Texts the screens show for the same refusals.
-const QString kConflict = QStringLiteral("Registro alterado por outro usuário. Recarregue os dados.");
+const QString& kConflict = conflictRefusal();
 const QString kPeriod = QStringLiteral("Operação bloqueada. A comissão está parametrizada para ser gerada por período "
                                        "na tela de Cálculo de comissão do vendedor por período.");
 const QString kPayables = QStringLiteral("Operação bloqueada. Já existe comissão gerada para o pedido.");

@@ -130,7 +130,7 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
                 if (db.pastDeadline())
                     throw DbTimeout();
                 if (streamOut || attempt == 3)
-                    throw RpcFailure(rpc::kFailed, QStringLiteral("Registro alterado por outro usuário. Recarregue os dados."));
+                    throw RpcFailure(rpc::kFailed, conflictRefusal());
                 std::this_thread::sleep_for(std::chrono::milliseconds(5 * attempt));
             }
         }
