@@ -34,7 +34,65 @@ int busyWait(void* p, int count)
 
 std::atomic<int> g_connSeq{0};
 
+#ifdef PED_FAULT_INJECTION
+std::mutex g_faultMutex;
+std::atomic<long> g_faultAt{0};
+long g_faultCalls = 0;
+faults::Kind g_faultKind = faults::Kind::Io;
+bool g_faultOnce = false, g_faultFired = false;
+#endif
+
 } // namespace
+
+#ifdef PED_FAULT_INJECTION
+void faults::arm(long n, Kind kind, bool once)
+{
+    std::lock_guard lock(g_faultMutex);
+    g_faultAt = n;
+    g_faultCalls = 0;
+    g_faultKind = kind;
+    g_faultOnce = once;
+    g_faultFired = false;
+}
+
+void faults::disarm()
+{
+    std::lock_guard lock(g_faultMutex);
+    g_faultAt = 0;
+}
+
+bool faults::fired()
+{
+    std::lock_guard lock(g_faultMutex);
+    return g_faultFired;
+}
+
+void Db::faultPoint(const QString& what)
+{
+    if (g_faultAt.load(std::memory_order_relaxed) <= 0)
+        return;
+    faults::Kind kind;
+    {
+        std::lock_guard lock(g_faultMutex);
+        if (g_faultAt <= 0)
+            return;
+        ++g_faultCalls;
+        if (g_faultCalls < g_faultAt || (g_faultOnce && g_faultCalls > g_faultAt))
+            return;
+        g_faultFired = true;
+        kind = g_faultKind;
+    }
+    // the drivers' own words for these failures
+    switch (kind) {
+    case faults::Kind::Io:
+        fail(what, QStringLiteral("disk I/O error"));
+    case faults::Kind::Busy:
+        fail(what, QStringLiteral("database is locked"));
+    case faults::Kind::Constraint:
+        fail(what, QStringLiteral("UNIQUE constraint failed: COMISITEMPED.CDVENDEDOR"));
+    }
+}
+#endif
 
 Db::Db(const DbUrl& url, const QString& connectionName) : m_url(url), m_name(connectionName)
 {
@@ -95,6 +153,7 @@ QString unpadded(QString s)
 
 QSqlQuery Db::run(const QString& sql, const QVariantList& params, const QString& failure)
 {
+    faultPoint(failure);
     QSqlQuery q(m_db);
     q.setForwardOnly(true);
     if (!q.prepare(sql))
@@ -174,6 +233,7 @@ void Db::execScript(const QString& script)
 
 void Db::begin()
 {
+    faultPoint(QStringLiteral("Falha ao iniciar transação"));
     if (m_sqlite) {
         // Writers take the write lock first and wait for it: a transaction
         // that read before asking for it could not wait for another
@@ -188,6 +248,7 @@ void Db::begin()
 
 void Db::commit()
 {
+    faultPoint(QStringLiteral("Falha ao confirmar transação"));
     if (m_sqlite) {
         if (sqlite3_exec(m_sqlite, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
             fail(QStringLiteral("Falha ao confirmar transação"), QString::fromUtf8(sqlite3_errmsg(m_sqlite)));
@@ -279,6 +340,7 @@ void Db::flushPiece(std::string& out, size_t rows, bool last)
 void Db::nativePacket(const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields,
                       std::string& out)
 {
+    faultPoint(QStringLiteral("Falha ao consultar o banco de dados"));
     sqlite3_stmt* st = nativeStatement(sql);
     int i = 1;
     for (const QVariant& v : params) {

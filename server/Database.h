@@ -57,6 +57,19 @@ public:
 
 using Row = std::vector<QVariant>;
 
+#ifdef PED_FAULT_INJECTION
+// Test builds only: make database calls fail as the real ones do, to see that
+// every way a call can fail leaves the data whole and the server serving.
+namespace faults {
+enum class Kind { Io, Busy, Constraint };
+// From the nth database call after this on, every call fails with the kind's
+// error (with once, only the nth), until disarmed.
+void arm(long n, Kind kind, bool once = false);
+void disarm();
+bool fired();
+} // namespace faults
+#endif
+
 // One connection, used by one thread.
 class Db {
 public:
@@ -104,6 +117,11 @@ private:
     sqlite3_stmt* nativeStatement(const QString& sql);
     void flushPiece(std::string& out, size_t rows, bool last = false);
     [[noreturn]] void fail(const QString& what, const QString& detail);
+#ifdef PED_FAULT_INJECTION
+    void faultPoint(const QString& what);
+#else
+    void faultPoint(const QString&) {}
+#endif
 
     DbUrl m_url;
     QString m_name;

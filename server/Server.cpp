@@ -184,7 +184,12 @@ void AppServer::routes()
         bool done = false;
         try {
             done = m_sessions.logout(req.get_header_value("Authorization"));
-        } catch (const DbError&) {
+        } catch (const DbError& e) {
+            // not an invalid session: the session may still be there
+            res.status = 503;
+            res.set_content(R"({"error":"Banco de dados indisponível."})", "application/json");
+            log(LogLevel::Error, {}, "logout", 0, e.text().toStdString());
+            return;
         }
         res.status = done ? 204 : 401;
         if (!done)
@@ -197,8 +202,15 @@ void AppServer::routes()
         try {
             op = m_sessions.authenticate(req.get_header_value("Authorization"));
         } catch (const DbError& e) {
-            res.status = 503;
-            res.set_content(R"({"error":"Banco de dados indisponível."})", "application/json");
+            // an answer of the call, so that the desktop shows why
+            std::string id = "null";
+            try {
+                parseRequest(req.body, id);
+            } catch (const RpcFailure&) {
+            }
+            res.status = 200;
+            res.set_content(errorEnvelope(id, rpc::kFailed, QStringLiteral("Banco de dados indisponível. Tente novamente.")),
+                            "application/json");
             log(LogLevel::Error, {}, "-", 0, e.text().toStdString());
             return;
         }
