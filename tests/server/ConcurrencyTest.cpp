@@ -28,38 +28,66 @@ long long hundredths(double v)
 
 TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
 {
-    TestServer s(300, 21);
+    TestServer s(600, 21);
     const int clients = 8, perClient = qEnvironmentVariableIntValue("PED_CONCURRENCY_SETS") > 0
         ? qEnvironmentVariableIntValue("PED_CONCURRENCY_SETS")
         : 60;
-    // open items of orders without payables, in a branch that changes by line
-    auto rows = s.db->rows(QStringLiteral(
-        "SELECT I.CDFILIAL, I.NRPEDIDO, I.NRITEMPED FROM ITEMPEDIDO I JOIN PAREXPEDICAO P ON P.CDFILIAL = I.CDFILIAL "
-        "WHERE I.IDSITITEMPED IN ('1','2','3') AND P.IDCOMISPERIODO = 'N' AND NOT EXISTS (SELECT 1 FROM CONTAPAGA C "
-        "WHERE C.CDFILIAL = I.CDFILIAL AND C.NRPEDIDO = I.NRPEDIDO) ORDER BY I.CDFILIAL, I.NRPEDIDO, I.NRITEMPED"));
-    ASSERT_GE(rows.size(), 10u);
-    rows.resize(10);
+    // every item of orders whose items are all open, without payables, in a
+    // branch that changes by line: about 50 items, so that writes on every
+    // item of an order stay among them
+    const auto orderRows = s.db->rows(QStringLiteral(
+        "SELECT P.CDFILIAL, P.NRPEDIDO, P.CDVENDEDOR FROM PEDIDO P JOIN PAREXPEDICAO X ON X.CDFILIAL = P.CDFILIAL "
+        "WHERE X.IDCOMISPERIODO = 'N' AND NOT EXISTS (SELECT 1 FROM CONTAPAGA C WHERE C.CDFILIAL = P.CDFILIAL AND "
+        "C.NRPEDIDO = P.NRPEDIDO) AND NOT EXISTS (SELECT 1 FROM ITEMPEDIDO J WHERE J.CDFILIAL = P.CDFILIAL AND "
+        "J.NRPEDIDO = P.NRPEDIDO AND J.IDSITITEMPED NOT IN ('1', '2', '3')) AND (SELECT COUNT(*) FROM ITEMPEDIDO I "
+        "WHERE I.CDFILIAL = P.CDFILIAL AND I.NRPEDIDO = P.NRPEDIDO) >= 2 ORDER BY P.CDFILIAL, P.NRPEDIDO"));
     auto salesmen = s.db->rows(QStringLiteral("SELECT CDVENDEDOR FROM VENDEDOR WHERE IDGERACOMISVEND = 'S' "
                                               "ORDER BY CDVENDEDOR"));
     ASSERT_GE(salesmen.size(), 3u);
     salesmen.resize(3);
     std::vector<Key> items;
+    std::vector<std::pair<std::string, std::string>> orders;
+    std::map<std::pair<std::string, std::string>, std::string> orderSalesman; // at the start
     std::map<Key, Lines> initial;
-    for (const auto& r : rows) {
-        const Key k{r[0].toString().toStdString(), r[1].toString().toStdString(), r[2].toString().toStdString()};
-        items.push_back(k);
-        s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"),
-                   {r[0], r[1], r[2]});
-        s.db->exec(QStringLiteral("INSERT INTO COMISITEMPED (CDFILIAL, NRPEDIDO, NRITEMPED, CDVENDEDOR, VRPECOMITPED) "
-                                  "VALUES (?, ?, ?, ?, 10)"),
-                   {r[0], r[1], r[2], salesmen[0][0]});
-        initial[k][salesmen[0][0].toString().toStdString()] = 1000;
+    for (const auto& o : orderRows) {
+        if (items.size() >= 50)
+            break;
+        const std::string b = o[0].toString().toStdString(), n = o[1].toString().toStdString();
+        orders.emplace_back(b, n);
+        orderSalesman[{b, n}] = o[2].toString().toStdString();
+        s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = ? AND NRPEDIDO = ?"), {o[0], o[1]});
+        for (const auto& r : s.db->rows(QStringLiteral("SELECT NRITEMPED FROM ITEMPEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ? "
+                                                       "ORDER BY NRITEMPED"),
+                                        {o[0], o[1]})) {
+            const Key k{b, n, r[0].toString().toStdString()};
+            items.push_back(k);
+            s.db->exec(QStringLiteral("INSERT INTO COMISITEMPED (CDFILIAL, NRPEDIDO, NRITEMPED, CDVENDEDOR, VRPECOMITPED) "
+                                      "VALUES (?, ?, ?, ?, 10)"),
+                       {o[0], o[1], r[0], salesmen[0][0]});
+            initial[k][salesmen[0][0].toString().toStdString()] = 1000;
+        }
     }
+    ASSERT_GE(items.size(), 50u);
     const long long histBefore = s.db->scalar(QStringLiteral("SELECT COALESCE(MAX(NRHIST), 0) FROM HISTCOMISSAO")).toLongLong();
 
+    // Sets written on every item carry a percentage of their own (an odd
+    // number of hundredths; every other set writes even ones), so that the
+    // audit rows of each can be told apart.
+    struct Spread {
+        long long tag;
+        size_t changes;
+        bool accepted;
+    };
+    struct OrderChange {
+        std::pair<std::string, std::string> order;
+        std::string from, to;
+    };
     struct Tally {
         int accepted = 0, conflicts = 0, business = 0, transport = 0, other = 0;
-        long long auditRows = 0; // changes in the accepted sets
+        long long auditRows = 0; // changes in the accepted sets not written on every item
+        std::vector<Spread> spreads;
+        std::vector<OrderChange> orderChanges; // accepted
+        int orderSets = 0;
         std::string firstOther;
     };
     std::vector<Tally> tally(clients);
@@ -86,7 +114,58 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
                     return std::nullopt;
                 return json::parse(r->body);
             };
+            // accepted, a conflict, a business refusal or something else
+            auto count = [&](const std::optional<json>& answer) {
+                if (!answer) {
+                    ++t.transport;
+                    return false;
+                }
+                if (answer->contains("result")) {
+                    ++t.accepted;
+                    return true;
+                }
+                const std::string msg = (*answer)["error"].value("message", std::string());
+                if (msg == kConflict)
+                    ++t.conflicts;
+                else if ((*answer)["error"].value("code", 0) == -32000 && msg.find("100") != std::string::npos)
+                    ++t.business;
+                else {
+                    ++t.other;
+                    if (t.firstOther.empty())
+                        t.firstOther = answer->dump();
+                }
+                return false;
+            };
+            int spreads = 0;
             for (int n = 0; n < perClient; ++n) {
+                const int setKind = static_cast<int>(rng() % 10);
+                if (setKind == 0) { // the order's salesman, from what this client saw of it
+                    const auto& ord = orders[rng() % orders.size()];
+                    OrderFilter f;
+                    f.branch = ord.first;
+                    f.noInterval = "F";
+                    f.from = f.to = ord.second;
+                    const auto seen = post("GetPedido", f.params());
+                    if (!seen || !seen->contains("result") || (*seen)["result"]["rows"].size() != 1) {
+                        ++t.transport;
+                        continue;
+                    }
+                    const std::string from = column((*seen)["result"], "CDVENDEDOR").at(0);
+                    std::string to = from;
+                    while (to == from)
+                        to = salesmen[rng() % 3][0].toString().toStdString();
+                    const json cs = {{"fields", json::array({{{"name", "CDFILIAL"}, {"type", "string"}, {"size", 4}},
+                                                             {{"name", "NRPEDIDO"}, {"type", "string"}, {"size", 10}},
+                                                             {{"name", "CDVENDEDOR"}, {"type", "string"}, {"size", 4}}})},
+                                     {"changes", {{{"op", "modify"}, {"old", {ord.first, ord.second, from}},
+                                                   {"new", {ord.first, ord.second, to}}}}}};
+                    ++t.orderSets;
+                    if (count(post("SetPedido", json::array({cs, "ADM"}))))
+                        t.orderChanges.push_back({ord, from, to});
+                    continue;
+                }
+                const bool everyItem = setKind <= 2;
+                const long long tag = 1 + 2 * ((spreads * clients + c) % 4000);
                 // what this client saw of one or two items a moment ago
                 const size_t first = rng() % items.size();
                 std::vector<Key> chosen{items[first]};
@@ -108,12 +187,16 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
                     };
                     const std::string extra = salesmen[1 + rng() % 2][0].toString().toStdString();
                     const int kind = static_cast<int>(rng() % 10);
-                    if (kind < 6) { // change a percentage, now and then past 100 in all
+                    if (kind < 6 || cur.empty()) { // change a percentage, now and then past 100 in all
+                        if (cur.empty()) {
+                            changes.push_back({{"op", "insert"}, {"new", lineOf(extra, everyItem ? tag : 400)}});
+                            continue;
+                        }
                         const auto& [v, h] = *std::next(cur.begin(), static_cast<long>(rng() % cur.size()));
-                        const long long next = kind == 0 ? 9950 : 100 + static_cast<long long>(rng() % 3000);
+                        const long long next = everyItem ? tag : kind == 0 ? 9950 : 100 + 2 * static_cast<long long>(rng() % 1500);
                         changes.push_back({{"op", "modify"}, {"old", lineOf(v, h)}, {"new", lineOf(v, next)}});
-                    } else if (kind < 8) { // add a salesman (maybe already there)
-                        changes.push_back({{"op", "insert"}, {"new", lineOf(extra, 250)}});
+                    } else if (kind < 8 || everyItem) { // add a salesman (maybe already there)
+                        changes.push_back({{"op", "insert"}, {"new", lineOf(extra, everyItem ? tag : 250)}});
                     } else if (cur.count(extra)) { // remove one
                         changes.push_back({{"op", "delete"}, {"old", lineOf(extra, cur[extra])}});
                     } else {
@@ -124,23 +207,12 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
                     ++t.transport;
                     continue;
                 }
-                const auto answer = post("SetVendedor", json::array({{{"fields", commissionLineFields()}, {"changes", changes}}, "ADM", false, "1"}));
-                if (!answer) {
-                    ++t.transport;
-                } else if (answer->contains("result")) {
-                    ++t.accepted;
+                const bool ok = count(post("SetVendedor", json::array({{{"fields", commissionLineFields()}, {"changes", changes}}, "ADM", everyItem, "1"})));
+                if (everyItem) {
+                    t.spreads.push_back({tag, changes.size(), ok});
+                    ++spreads;
+                } else if (ok) {
                     t.auditRows += static_cast<long long>(changes.size());
-                } else {
-                    const std::string msg = (*answer)["error"].value("message", std::string());
-                    if (msg == kConflict)
-                        ++t.conflicts;
-                    else if ((*answer)["error"].value("code", 0) == -32000 && msg.find("100") != std::string::npos)
-                        ++t.business;
-                    else {
-                        ++t.other;
-                        if (t.firstOther.empty())
-                            t.firstOther = answer->dump();
-                    }
                 }
             }
         });
@@ -156,6 +228,9 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
         sum.transport += t.transport;
         sum.other += t.other;
         sum.auditRows += t.auditRows;
+        sum.orderSets += t.orderSets;
+        sum.spreads.insert(sum.spreads.end(), t.spreads.begin(), t.spreads.end());
+        sum.orderChanges.insert(sum.orderChanges.end(), t.orderChanges.begin(), t.orderChanges.end());
         if (sum.firstOther.empty())
             sum.firstOther = t.firstOther;
     }
@@ -164,20 +239,31 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
     EXPECT_EQ(sum.accepted + sum.conflicts + sum.business, clients * perClient);
     EXPECT_GT(sum.accepted, 0);
     EXPECT_GT(sum.conflicts, 0); // the clients did overlap
-    std::printf("sent %d: accepted %d, conflicts %d, refused by rule %d\n", clients * perClient, sum.accepted,
+    const auto spreadAccepted = std::count_if(sum.spreads.begin(), sum.spreads.end(), [](const Spread& x) { return x.accepted; });
+    EXPECT_GT(spreadAccepted, 0);
+    EXPECT_FALSE(sum.orderChanges.empty());
+    std::printf("sent %d (%zu on every item, %d order salesman changes) on %zu items of %zu orders: accepted %d, "
+                "conflicts %d, refused by rule %d\n",
+                clients * perClient, sum.spreads.size(), sum.orderSets, items.size(), orders.size(), sum.accepted,
                 sum.conflicts, sum.business);
 
     // Replaying the audit trail in commit order from the first state gives the
     // stored lines; every change's old value is what was stored at that point.
     std::map<Key, Lines> replay = initial;
-    long long audited = 0;
+    long long plainAudited = 0;
+    std::map<long long, long long> tagged; // audit rows by the odd percentage written
     for (const auto& h : s.db->rows(QStringLiteral("SELECT CDFILIAL, NRPEDIDO, NRITEMPED, IDACAO, CDVENDEDOR, VRPECOMITPEDANT, "
                                                    "VRPECOMITPED FROM HISTCOMISSAO WHERE NRHIST > ? ORDER BY NRHIST"),
                                     {histBefore})) {
-        ++audited;
-        Lines& l = replay[{h[0].toString().toStdString(), h[1].toString().toStdString(), h[2].toString().toStdString()}];
+        const Key k{h[0].toString().toStdString(), h[1].toString().toStdString(), h[2].toString().toStdString()};
+        ASSERT_TRUE(initial.count(k)) << "a line written outside the shared items: " << k.order << "/" << k.item;
+        Lines& l = replay[k];
         const std::string v = h[4].toString().toStdString();
         const std::string act = h[3].toString().toStdString();
+        if (!h[6].isNull() && hundredths(h[6].toDouble()) % 2 == 1)
+            ++tagged[hundredths(h[6].toDouble())];
+        else
+            ++plainAudited;
         if (act == "I") {
             EXPECT_EQ(l.count(v), 0u) << "added twice: " << v;
             l[v] = hundredths(h[6].toDouble());
@@ -190,7 +276,14 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
                 l[v] = hundredths(h[6].toDouble());
         }
     }
-    EXPECT_EQ(audited, sum.auditRows); // every accepted change, nothing of a refused set
+    // every accepted change, nothing of a refused set
+    EXPECT_EQ(plainAudited, sum.auditRows);
+    for (const Spread& x : sum.spreads) {
+        if (x.accepted)
+            EXPECT_GE(tagged[x.tag], static_cast<long long>(x.changes)) << "set " << x.tag;
+        else
+            EXPECT_EQ(tagged[x.tag], 0) << "a refused set wrote: " << x.tag;
+    }
     std::map<Key, Lines> stored;
     for (const Key& k : items) {
         Lines& l = stored[k];
@@ -205,6 +298,26 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
         EXPECT_LE(total, 10000);
     }
     EXPECT_EQ(stored, replay);
+
+    // The accepted order salesman changes chain from the first salesman to
+    // the stored one: each left every salesman as often as it arrived at
+    // one, but for the first (one more departure) and the last (one more arrival).
+    std::map<std::pair<std::string, std::string>, std::map<std::string, int>> balance;
+    for (const OrderChange& oc : sum.orderChanges) {
+        --balance[oc.order][oc.from];
+        ++balance[oc.order][oc.to];
+    }
+    for (const auto& ord : orders) {
+        const std::string now = s.db->scalar(QStringLiteral("SELECT CDVENDEDOR FROM PEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ?"),
+                                             {QString::fromStdString(ord.first), QString::fromStdString(ord.second)})
+                                    .toString()
+                                    .toStdString();
+        auto& b = balance[ord];
+        ++b[orderSalesman[ord]];
+        --b[now];
+        for (const auto& [v, d] : b)
+            EXPECT_EQ(d, 0) << "order " << ord.second << ", salesman " << v;
+    }
 }
 
 } // namespace
