@@ -199,10 +199,12 @@ void TfrmComissaoVend::netComissaoVendedorBeforeConnect(TNetConnection& c)
 {
     c.host = WebURL();
     c.Port = WebPort();
+    c.Tls = WebTls();
 }
 
 void TfrmComissaoVend::netNotaPedBeforeConnect(TNetConnection& c)
 {
     c.host = WebURL();
     c.Port = WebPort();
+    c.Tls = WebTls();
 }

@@ -3,6 +3,7 @@
 #include "core/Context.h"
 #include "core/DbConnection.h"
 #include "core/FwError.h"
+#include "core/NetConnection.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -22,14 +23,29 @@ namespace {
 
 const char* kDbConnection = "suite";
 
-std::pair<QString, int> splitServer(const QString& server)
+struct ServerAddress {
+    QString host;
+    int port;
+    bool tls;
+};
+
+// "HOST:PORT", or "https://HOST:PORT" for a server that speaks HTTPS.
+ServerAddress splitServer(QString server)
 {
+    bool tls = false;
+    if (server.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)) {
+        tls = true;
+        server = server.mid(8);
+    } else if (server.startsWith(QLatin1String("http://"), Qt::CaseInsensitive)) {
+        server = server.mid(7);
+    }
     const int colon = server.lastIndexOf(QLatin1Char(':'));
     bool ok = false;
     const int port = colon > 0 ? server.mid(colon + 1).toInt(&ok) : 0;
     if (!ok || port <= 0 || port > 65535)
-        throw Error(QStringLiteral("Servidor inválido: \"%1\". Informe endereço e porta, como 127.0.0.1:8080.").arg(server));
-    return {server.left(colon), port};
+        throw Error(QStringLiteral("Servidor inválido: \"%1\". Informe endereço e porta, como 127.0.0.1:8080 "
+                                   "(https://servidor:8443 com HTTPS).").arg(server));
+    return {server.left(colon), port, tls};
 }
 
 } // namespace
@@ -49,14 +65,17 @@ Host::~Host()
 
 void Host::login(const LoginData& d)
 {
-    const auto [address, port] = splitServer(d.server);
+    const auto [address, port, tls] = splitServer(d.server);
     if (d.operador.trimmed().isEmpty())
         throw Error(QStringLiteral("Informe o operador."));
-    httplib::Client client(address.toStdString(), port);
-    client.set_connection_timeout(5, 0);
-    client.set_read_timeout(30, 0);
+    const auto client = fw::serverClient(address.toStdString(), port, tls);
+    client->set_connection_timeout(5, 0);
+    client->set_read_timeout(30, 0);
     const nlohmann::json body{{"operator", d.operador.trimmed().toStdString()}, {"password", d.password.toStdString()}};
-    auto res = client.Post("/session", body.dump(), "application/json");
+    auto res = client->Post("/session", body.dump(), "application/json");
+    if (!res && (res.error() == httplib::Error::SSLServerVerification || res.error() == httplib::Error::SSLConnection))
+        throw Error(QStringLiteral("Conexão segura com o servidor %1 recusada: certificado não reconhecido ou "
+                                   "servidor sem HTTPS.").arg(d.server));
     if (!res)
         throw Error(QStringLiteral("Não foi possível conectar ao servidor %1.").arg(d.server));
     if (res->status == 401)
@@ -130,6 +149,7 @@ void Host::login(const LoginData& d)
     lc.moduFili = bound;
     lc.webUrl = address;
     lc.webPort = port;
+    lc.webTls = tls;
     lc.token = token;
     lc.dbPict = pict;
     lc.dbPictLevels = levels;
@@ -146,11 +166,11 @@ void Host::logout()
     if (m_token.isEmpty())
         return;
     try {
-        const auto [address, port] = splitServer(m_login.server);
-        httplib::Client client(address.toStdString(), port);
-        client.set_connection_timeout(2, 0);
-        client.set_read_timeout(5, 0);
-        client.Delete("/session", httplib::Headers{{"Authorization", "Bearer " + m_token.toStdString()}});
+        const auto [address, port, tls] = splitServer(m_login.server);
+        const auto client = fw::serverClient(address.toStdString(), port, tls);
+        client->set_connection_timeout(2, 0);
+        client->set_read_timeout(5, 0);
+        client->Delete("/session", httplib::Headers{{"Authorization", "Bearer " + m_token.toStdString()}});
     } catch (const std::exception&) {
         // the session ends by itself when it expires
     }

@@ -48,6 +48,8 @@ TfrmNotaPedido::TfrmNotaPedido(const QString& branch, const QString& order, QWid
     netNotaPed->BeforeConnect = [](TNetConnection& c) {
         c.host = WebURL();
         c.Port = WebPort();
+        c.Tls = WebTls();
+    c.Tls = WebTls();
     };
 }
 

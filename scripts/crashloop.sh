@@ -16,6 +16,11 @@ cd "$top"
 [ -x build/bin/ped-server ] || { echo "crashloop: build first (scripts/test.sh or scripts/demo.sh)" >&2; exit 1; }
 command -v sqlite3 > /dev/null && command -v curl > /dev/null || bash scripts/setup.sh
 work=$(mktemp -d)
+# its own copy of the programs, so that a build meanwhile does not disturb it
+mkdir -p "$work/bin" "$work/lib"
+cp build/bin/ped-server build/bin/ped-dbgen "$work/bin/"
+cp -P build/lib/*.so* "$work/lib/"
+export LD_LIBRARY_PATH="$work/lib${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 cleanup() {
   kill -9 $(jobs -p) 2>/dev/null || true
   [ "$dialect" = firebird ] && fbsql "DROP DATABASE" > /dev/null 2>&1 || true
@@ -53,7 +58,7 @@ firebird)
 esac
 
 echo "crashloop: generating $size orders ($dialect)"
-build/bin/ped-dbgen --db "$dburl" --size "$size" --seed 3 > "$work/operators.txt"
+"$work/bin/ped-dbgen" --db "$dburl" --size "$size" --seed 3 > "$work/operators.txt"
 password=$(sed -n 's/^operator ADM password \([^ ]*\) .*/\1/p' "$work/operators.txt")
 
 # Two orders of a branch that changes by line, without payables, all items
@@ -100,7 +105,7 @@ echo "crashloop: orders $first and $second have $aitems items each"
 
 source scripts/ped-server.sh
 start_server() {
-  ped_server_start build/bin/ped-server "$dburl" "$work/out" "$work/err" --log-level error ||
+  ped_server_start "$work/bin/ped-server" "$dburl" "$work/out" "$work/err" --log-level error ||
     { echo "crashloop: the server did not start" >&2; cat "$work/err" >&2; exit 1; }
 }
 stop_server() { kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; }

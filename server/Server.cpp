@@ -30,9 +30,25 @@ const char* levelName(LogLevel l)
 }
 } // namespace
 
+namespace {
+
+std::unique_ptr<httplib::Server> makeHttp(const ServerOptions& o)
+{
+    if (o.tlsCert.isEmpty() && o.tlsKey.isEmpty())
+        return std::make_unique<httplib::Server>();
+    if (o.tlsCert.isEmpty() || o.tlsKey.isEmpty())
+        throw DbError(QStringLiteral("Para HTTPS informe o certificado e a chave."));
+    auto https = std::make_unique<httplib::SSLServer>(o.tlsCert.toLocal8Bit().constData(), o.tlsKey.toLocal8Bit().constData());
+    if (!https->is_valid())
+        throw DbError(QStringLiteral("Certificado ou chave inválidos ou ilegíveis: %1, %2.").arg(o.tlsCert, o.tlsKey));
+    return https;
+}
+
+} // namespace
+
 AppServer::AppServer(ServerOptions options)
     : m_opt(std::move(options)), m_pool(m_opt.db), m_sessions(m_pool, m_opt.sessionTtl),
-      m_http(std::make_unique<httplib::Server>())
+      m_http(makeHttp(m_opt))
 {
     m_http->set_tcp_nodelay(true);
     m_http->set_payload_max_length(m_opt.maxBody);

@@ -28,6 +28,8 @@ struct ServerOptions {
     // Each open client connection holds a worker while it stays alive, and
     // every desktop keeps a few open: size this for the users, not the CPUs.
     int threads = 64;
+    // With both set, the server speaks HTTPS only (PEM files).
+    QString tlsCert, tlsKey;
 };
 
 // The application server: sessions, health and the JSON-RPC endpoints.

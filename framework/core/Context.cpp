@@ -23,6 +23,7 @@ QString NomeFiliProc() { return ctx().login.nomeFiliProc; }
 bool ModuFili() { return ctx().login.moduFili; }
 QString WebURL() { return ctx().login.webUrl; }
 int WebPort() { return ctx().login.webPort; }
+bool WebTls() { return ctx().login.webTls; }
 
 QString DBPict(int)
 {

@@ -19,6 +19,7 @@ struct LoginContext {
     bool moduFili = false;
     QString webUrl = QStringLiteral("127.0.0.1");
     int webPort = 0;
+    bool webTls = false; // the server speaks HTTPS
     QString token;
     QString dbPict;       // display mask of product codes
     int dbPictLevels = 0; // levels of the product-code picture
@@ -61,6 +62,7 @@ QString NomeFiliProc();
 bool ModuFili();
 QString WebURL();
 int WebPort();
+bool WebTls();
 void LoadBPL(const QString& screenCode, const QVariantList& params);
 
 // The product-code picture of the suite's database.

@@ -23,6 +23,18 @@ namespace {
 httplib::Headers requestHeaders();
 } // namespace
 
+std::unique_ptr<httplib::Client> serverClient(const std::string& host, int port, bool tls)
+{
+    if (!tls)
+        return std::make_unique<httplib::Client>(host, port);
+    auto c = std::make_unique<httplib::Client>("https://" + host + ":" + std::to_string(port));
+    const QByteArray ca = qgetenv("PED_CA_FILE");
+    if (!ca.isEmpty())
+        c->set_ca_cert_path(ca.constData());
+    c->enable_server_certificate_verification(true);
+    return c;
+}
+
 RpcArg::RpcArg(const QString& text) { appendJsonString(m_json, text.toStdString()); }
 RpcArg::RpcArg(const char* text) { appendJsonString(m_json, text); }
 RpcArg::RpcArg(double v) { appendJsonNumber(m_json, v); }
@@ -56,7 +68,7 @@ void TNetConnection::setConnected(bool on)
         BeforeConnect(*this);
     if (host.isEmpty() || Port <= 0 || Port > 65535)
         throw Error(QStringLiteral("Endereço do servidor de aplicação não informado."));
-    m_client = std::make_unique<httplib::Client>(host.toStdString(), Port);
+    m_client = serverClient(host.toStdString(), Port, Tls);
     m_client->set_keep_alive(true);
     m_client->set_tcp_nodelay(true);
     m_client->set_connection_timeout(5, 0);
@@ -240,6 +252,7 @@ ServerResult TNetConnection::callStream(const QString& method, const std::vector
     const std::string path = "/rpc/" + ServerName.toStdString();
     const std::string hostName = host.toStdString();
     const int port = Port;
+    const bool tls = Tls;
     const int timeout = timeoutMs;
     httplib::Headers headers = requestHeaders();
     headers.emplace("Accept", "application/x-ndjson, application/json");
@@ -247,10 +260,11 @@ ServerResult TNetConnection::callStream(const QString& method, const std::vector
     QElapsedTimer clock;
     clock.start();
     // Its own connection on its own thread: this thread keeps painting.
-    std::thread reader([&shared, body, path, hostName, port, timeout, headers] {
+    std::thread reader([&shared, body, path, hostName, port, tls, timeout, headers] {
         LineReader lines(shared);
         try {
-            httplib::Client cli(hostName, port);
+            const auto client = serverClient(hostName, port, tls);
+            httplib::Client& cli = *client;
             cli.set_tcp_nodelay(true);
             cli.set_connection_timeout(5, 0);
             cli.set_read_timeout(timeout / 1000, (timeout % 1000) * 1000);
@@ -365,6 +379,9 @@ ServerResult TNetConnection::transportFailure(int error, qint64 elapsedMs)
     const QString where = QStringLiteral("%1:%2").arg(host).arg(Port);
     if (err == httplib::Error::Connection || err == httplib::Error::ConnectionTimeout)
         return fail(QStringLiteral("Não foi possível conectar ao servidor %1.").arg(where));
+    if (err == httplib::Error::SSLServerVerification || err == httplib::Error::SSLConnection)
+        return fail(QStringLiteral("Conexão segura com o servidor %1 recusada: certificado não reconhecido ou "
+                                   "servidor sem HTTPS.").arg(where));
     if (err == httplib::Error::Read && elapsedMs + 50 >= timeoutMs)
         return fail(QStringLiteral("Servidor não respondeu."));
     return fail(QStringLiteral("Comunicação com o servidor %1 interrompida.").arg(where));

@@ -15,6 +15,11 @@ class Client;
 
 namespace fw {
 
+// A client of the application server. Over HTTPS the server's certificate is
+// checked against the system's authorities, or those of the file named by
+// the environment variable PED_CA_FILE (a server with its own certificate).
+std::unique_ptr<httplib::Client> serverClient(const std::string& host, int port, bool tls);
+
 // One argument of a remote call, already in its wire form.
 class RpcArg {
 public:
@@ -46,6 +51,7 @@ public:
     bool ThrowException = false;
     QString host;
     int Port = 0;
+    bool Tls = false; // HTTPS, the server's certificate checked
     // Runs before every connection (sets host and port).
     std::function<void(TNetConnection&)> BeforeConnect;
     // How long a call waits for its answer.

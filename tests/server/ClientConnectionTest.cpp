@@ -333,3 +333,76 @@ TEST_F(Streamed, FailureAfterSomeRowsKeepsThePreviousContents)
 }
 
 } // namespace
+
+namespace {
+
+// A server started with a certificate and key speaks HTTPS only; the desktop's
+// connection checks the certificate against the authority it is told to trust.
+TEST_F(Connection, OverHttpsTheCertificateIsCheckedAndPlainHttpIsNotServed)
+{
+    QTemporaryDir dir;
+    const QString cert = dir.filePath(QStringLiteral("cert.pem")), key = dir.filePath(QStringLiteral("key.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"), {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                                              QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"), key,
+                                              QStringLiteral("-out"), cert, QStringLiteral("-days"), QStringLiteral("2"),
+                                              QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                                              QStringLiteral("subjectAltName=IP:127.0.0.1")});
+    ASSERT_TRUE(openssl.waitForFinished(60000));
+    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
+
+    srv::ServerOptions opt;
+    opt.db = s.url;
+    opt.logLevel = srv::LogLevel::Error;
+    opt.tlsCert = cert;
+    opt.tlsKey = dir.filePath(QStringLiteral("missing.pem"));
+    EXPECT_THROW(srv::AppServer{opt}, srv::DbError);
+    opt.tlsKey = key;
+    srv::AppServer https(opt);
+    const int port = https.bind();
+    std::thread runner([&] { https.run(); });
+    struct Stop {
+        srv::AppServer& s;
+        std::thread& t;
+        ~Stop()
+        {
+            s.stop();
+            t.join();
+        }
+    } stop{https, runner};
+
+    httplib::Client plain("127.0.0.1", port);
+    plain.set_read_timeout(5, 0);
+    auto r = plain.Get("/health");
+    EXPECT_TRUE(!r || r->status != 200); // nothing in clear
+
+    net.BeforeConnect = [port](fw::TNetConnection& c) {
+        c.host = QStringLiteral("127.0.0.1");
+        c.Port = port;
+        c.Tls = true;
+    };
+    qunsetenv("PED_CA_FILE");
+    auto refused = net.call(QStringLiteral("GetToTiComi"), {"0001", "1", "1"});
+    EXPECT_FALSE(refused.ok); // a certificate no authority of the system signed
+    EXPECT_TRUE(refused.message.startsWith(QStringLiteral("Conexão segura com o servidor 127.0.0.1:"))) << refused.message.toStdString();
+    net.setConnected(false);
+
+    qputenv("PED_CA_FILE", cert.toLocal8Bit());
+    const auto ok = net.call(QStringLiteral("getParametros"), {"0001", "ADM", "0001"});
+    qunsetenv("PED_CA_FILE");
+    EXPECT_TRUE(ok.ok) << ok.message.toStdString();
+    // the order list comes as a stream over its own connection
+    OrderFilter f;
+    std::vector<fw::RpcArg> args;
+    for (const auto& a : f.params())
+        args.push_back(fw::RpcArg::json(a.dump()));
+    qputenv("PED_CA_FILE", cert.toLocal8Bit());
+    size_t rows = 0;
+    const auto streamed = net.callStream(QStringLiteral("GetPedido"), args, [&](fw::Table&& t) { rows += t.rowCount; });
+    qunsetenv("PED_CA_FILE");
+    EXPECT_TRUE(streamed.ok) << streamed.message.toStdString();
+    EXPECT_GT(rows, 0u);
+    net.setConnected(false); // or the server waits for the kept-alive connection to stop
+}
+
+} // namespace
