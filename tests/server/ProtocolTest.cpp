@@ -44,14 +44,27 @@ TEST_F(Protocol, LoginGivesATokenAndLogoutRevokesIt)
 
 TEST_F(Protocol, RefusesMissingForgedAndExpiredTokensWithNothingDone)
 {
-    const std::string before = s->checksum(QStringLiteral("COMISITEMPED"));
-    const json line = {{"fields", {{{"name", "CDFILIAL"}, {"type", "string"}, {"size", 4}}}}, {"changes", json::array()}};
+    const std::string before = s->checksum(QStringLiteral("COMISITEMPED")) + s->checksum(QStringLiteral("HISTCOMISSAO"));
+    // a write that a valid session could make
+    const auto item = s->db->rows(QStringLiteral("SELECT I.CDFILIAL, I.NRPEDIDO, I.NRITEMPED FROM ITEMPEDIDO I JOIN PAREXPEDICAO P "
+                                                 "ON P.CDFILIAL = I.CDFILIAL WHERE I.IDSITITEMPED = '1' AND P.IDCOMISPERIODO = 'N' "
+                                                 "AND NOT EXISTS (SELECT 1 FROM COMISITEMPED C WHERE C.CDFILIAL = I.CDFILIAL AND "
+                                                 "C.NRPEDIDO = I.NRPEDIDO AND C.NRITEMPED = I.NRITEMPED) ORDER BY 1, 2, 3")).at(0);
+    const json line = {{"fields", commissionLineFields()},
+                       {"changes", {{{"op", "insert"}, {"new", {item[0].toString().toStdString(), item[1].toString().toStdString(),
+                                                                item[2].toString().toStdString(), "0002", "", 1.5}}}}}};
     for (const std::string& tok : {std::string(), std::string(64, 'a'), std::string("not-a-token")})
         EXPECT_EQ(s->call(tok, "SetVendedor", {line, "ADM", false, "1"}), json({{"http", 401}})) << tok;
-    const std::string tok = s->token(QStringLiteral("ADM"));
+    std::string tok = s->token(QStringLiteral("ADM"));
     s->db->exec(QStringLiteral("UPDATE SESSAO SET NREXPIRA = 0"));
-    EXPECT_EQ(s->call(tok, "GetFiltraVend", json::array()), json({{"http", 401}}));
-    EXPECT_EQ(s->checksum(QStringLiteral("COMISITEMPED")), before);
+    EXPECT_EQ(s->call(tok, "SetVendedor", {line, "ADM", false, "1"}), json({{"http", 401}}));
+    // a session replayed after its logout
+    tok = s->token(QStringLiteral("ADM"));
+    ASSERT_EQ(s->client->Delete("/session", {{"Authorization", "Bearer " + tok}})->status, 204);
+    EXPECT_EQ(s->call(tok, "SetVendedor", {line, "ADM", false, "1"}), json({{"http", 401}}));
+    EXPECT_EQ(s->checksum(QStringLiteral("COMISITEMPED")) + s->checksum(QStringLiteral("HISTCOMISSAO")), before);
+    // the same write with a live session goes through: the refusals were the tokens'
+    EXPECT_TRUE(s->call(s->token(QStringLiteral("ADM")), "SetVendedor", {line, "ADM", false, "1"}).contains("result"));
 }
 
 TEST_F(Protocol, WrongPasswordsAreCountedAndTheSixthTryIsRateLimited)
