@@ -10,6 +10,10 @@
 
 #include <QTest>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace testsupport;
 using json = nlohmann::json;
 
@@ -150,6 +154,89 @@ TEST_F(FaultsTest, CancellingTheCommissionWhenTheServerAnswersTooLate)
     QTest::mouseClick(sc->btnCancelaComissao, Qt::LeftButton);
     EXPECT_EQ(ui.messages.back().text, QStringLiteral("Cancelamento da comissão realizado com sucesso."));
     EXPECT_TRUE(sc->btnCancelaComissao->Down());
+}
+
+// The server stopped (nothing listens on its port): loading, cancelling the
+// commission and posting a line each say so, lose nothing, and work again
+// once the server is back.
+TEST_F(FaultsTest, WithTheServerStoppedEachActionSaysSoAndWorksOnceItIsBack)
+{
+    const int live = fw::ctx().login.webPort;
+    int dead = 0;
+    { // a port nobody listens on once it is closed
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len), 0);
+        dead = ntohs(a.sin_port);
+        ::close(fd);
+    }
+    auto serverAt = [&](int port) {
+        fw::ctx().login.webPort = port;
+        sc->netComissaoVendedor->setConnected(false);
+    };
+    const QString unreachable = QStringLiteral("Não foi possível conectar ao servidor 127.0.0.1:%1.").arg(dead);
+    const QStringList before = orders();
+    serverAt(dead);
+    EXPECT_FALSE(run([&] { sc->sbtVerificarClick(); }));
+    EXPECT_EQ(ui.lastText(), unreachable);
+    EXPECT_EQ(ui.messages.back().type, fw::MsgType::Error);
+    EXPECT_EQ(ui.busyDepth, 0);
+    EXPECT_EQ(orders(), before);
+
+    ui.answers = {fw::mrYes};
+    QTest::mouseClick(sc->btnCancelaComissao, Qt::LeftButton);
+    EXPECT_EQ(ui.lastText(), unreachable);
+    EXPECT_FALSE(sc->btnCancelaComissao->Down());
+    EXPECT_EQ(ui.busyDepth, 0);
+    auto cancelled = [&] {
+        return s.db->scalar(QStringLiteral("SELECT IDCANCCOMISPED FROM PEDIDO WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), {order})
+            .toString();
+    };
+    EXPECT_EQ(cancelled(), QStringLiteral("N"));
+    serverAt(live);
+    ui.answers = {fw::mrYes};
+    QTest::mouseClick(sc->btnCancelaComissao, Qt::LeftButton);
+    EXPECT_EQ(ui.messages.back().text, QStringLiteral("Cancelamento da comissão realizado com sucesso."));
+    EXPECT_EQ(cancelled(), QStringLiteral("S"));
+    ui.answers = {fw::mrYes};
+    QTest::mouseClick(sc->btnCancelaComissao, Qt::LeftButton); // regenerated: lines may be written again
+    ASSERT_EQ(cancelled(), QStringLiteral("N"));
+
+    s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), {order});
+    sc->mnuFormularioClick();
+    settle();
+    ASSERT_EQ(sc->cdsVendedor.recordCount(), 0);
+    const QString salesman = s.db->scalar(QStringLiteral("SELECT MIN(CDVENDEDOR) FROM VENDEDOR WHERE IDGERACOMISVEND = 'S'"))
+                                 .toString();
+    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+    auto* m = sc->dbgVendedor->model();
+    ASSERT_TRUE(m->setData(m->index(sc->cdsVendedor.recNo(), fw::IndiceCol(*sc->dbgVendedor, QStringLiteral("CDVENDEDOR"))),
+                           salesman, Qt::EditRole));
+    ASSERT_TRUE(m->setData(m->index(sc->cdsVendedor.recNo(), fw::IndiceCol(*sc->dbgVendedor, QStringLiteral("VRPECOMITPED"))),
+                           QStringLiteral("2"), Qt::EditRole));
+    serverAt(dead);
+    EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_EQ(ui.lastText(), unreachable);
+    // the line could not be checked: it stays being typed, for another try
+    EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Insert);
+    EXPECT_EQ(sc->cdsVendedor.fieldByName(u"CDVENDEDOR").asString(), salesman);
+    EXPECT_EQ(sc->cdsVendedor.changeCount(), 0);
+    EXPECT_EQ(ui.busyDepth, 0);
+    auto stored = [&] {
+        return s.db->scalar(QStringLiteral("SELECT COUNT(*) FROM COMISITEMPED WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), {order})
+            .toInt();
+    };
+    EXPECT_EQ(stored(), 0);
+    // back: the same line goes through as it was typed
+    serverAt(live);
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Browse);
+    EXPECT_EQ(stored(), 1);
 }
 
 } // namespace
