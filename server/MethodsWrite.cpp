@@ -113,6 +113,18 @@ void checkTotal(Db& db, const ItemKey& k)
         throw refused(kTotal);
 }
 
+// Firebird: the writers of an order take its row first, always in key
+// order, so that two sets touching the same orders queue up instead of each
+// holding lines the other wants (a deadlock Firebird only sees after its
+// DeadlockTimeout, ten seconds by default). SQLite has one writer at a time.
+void lockOrders(CallContext& c, const std::set<std::pair<QString, QString>>& orders)
+{
+    if (c.db.dialect() != Dialect::Firebird)
+        return;
+    for (const auto& [branch, order] : orders)
+        c.db.rows(QStringLiteral("SELECT NRPEDIDO FROM PEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ? WITH LOCK"), {branch, order});
+}
+
 struct Written {
     QString branch, order, item, salesman;
     double percent;
@@ -188,6 +200,14 @@ std::string setVendedor(CallContext& c)
     using Op = fw::ChangeSet::Op;
 
     Transaction tx(c.db);
+    {
+        std::set<std::pair<QString, QString>> orders;
+        for (const auto& ch : cs.changes) {
+            const bool del = ch.op == Op::Delete;
+            orders.insert({text(ch, del, fB), text(ch, del, fO)});
+        }
+        lockOrders(c, orders);
+    }
     std::set<ItemKey> touched;
     std::vector<Written> spread;
     for (const auto& ch : cs.changes) {
@@ -268,6 +288,12 @@ std::string setPedido(CallContext& c)
     c.requireOperator(1);
     const int fB = need(cs, "CDFILIAL"), fO = need(cs, "NRPEDIDO"), fV = need(cs, "CDVENDEDOR");
     Transaction tx(c.db);
+    {
+        std::set<std::pair<QString, QString>> orders;
+        for (const auto& ch : cs.changes)
+            orders.insert({text(ch, false, fB), text(ch, false, fO)});
+        lockOrders(c, orders);
+    }
     for (const auto& ch : cs.changes) {
         if (ch.op != fw::ChangeSet::Op::Modify)
             throw badParams(QStringLiteral("Pedidos não podem ser incluídos nem excluídos nesta tela."));
@@ -350,6 +376,7 @@ std::string setCancelaComissaoPed(CallContext& c)
     if (flag != QLatin1String("S") && flag != QLatin1String("N"))
         throw badParams(QStringLiteral("O indicador deve ser \"S\" (cancelar) ou \"N\" (regerar)."));
     Transaction tx(c.db);
+    lockOrders(c, {{branch, order}});
     if (c.db.scalar(QStringLiteral("SELECT COUNT(*) FROM PEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ?"), {branch, order})
             .toInt()
         == 0)
@@ -399,6 +426,7 @@ std::string setBuscaComissao(CallContext& c)
         auto& book = books[branch];
         if (!book)
             book = std::make_unique<RuleBook>(c.db, branch);
+        lockOrders(c, {{branch, o[1].toString()}}); // in key order, as the query gives them
         recomputeOrder(c, *book, branch, o[1].toString());
     }
     tx.commit();
