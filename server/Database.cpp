@@ -61,6 +61,12 @@ void faults::disarm()
     g_faultAt = 0;
 }
 
+long faults::calls()
+{
+    std::lock_guard lock(g_faultMutex);
+    return g_faultCalls;
+}
+
 bool faults::fired()
 {
     std::lock_guard lock(g_faultMutex);
@@ -90,6 +96,9 @@ void Db::faultPoint(const QString& what)
         fail(what, QStringLiteral("database is locked"));
     case faults::Kind::Constraint:
         fail(what, QStringLiteral("UNIQUE constraint failed: COMISITEMPED.CDVENDEDOR"));
+    case faults::Kind::Stall:
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        return;
     }
 }
 #endif
@@ -249,6 +258,11 @@ void Db::begin()
 void Db::commit()
 {
     faultPoint(QStringLiteral("Falha ao confirmar transação"));
+    // A call past its deadline has been given up by its caller (or soon will
+    // be): what it wrote must not appear afterwards. A Firebird lock wait does
+    // not see the deadline while it waits; this is where it is enforced.
+    if (pastDeadline())
+        throw DbTimeout();
     if (m_sqlite) {
         if (sqlite3_exec(m_sqlite, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
             fail(QStringLiteral("Falha ao confirmar transação"), QString::fromUtf8(sqlite3_errmsg(m_sqlite)));

@@ -61,12 +61,14 @@ using Row = std::vector<QVariant>;
 // Test builds only: make database calls fail as the real ones do, to see that
 // every way a call can fail leaves the data whole and the server serving.
 namespace faults {
-enum class Kind { Io, Busy, Constraint };
+// Stall: the call is held up for 1.5 s (as by another writer's lock), then runs.
+enum class Kind { Io, Busy, Constraint, Stall };
 // From the nth database call after this on, every call fails with the kind's
 // error (with once, only the nth), until disarmed.
 void arm(long n, Kind kind, bool once = false);
 void disarm();
 bool fired();
+long calls(); // database calls since armed
 } // namespace faults
 #endif
 

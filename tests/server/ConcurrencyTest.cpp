@@ -104,7 +104,7 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
             }();
             httplib::Client cli("127.0.0.1", s.port);
             cli.set_keep_alive(true);
-            cli.set_read_timeout(30, 0);
+            cli.set_read_timeout(60, 0); // longer than the server's call timeout, as the desktop waits
             const httplib::Headers auth{{"Authorization", "Bearer " + tok}};
             std::mt19937 rng(static_cast<unsigned>(c + 1));
             auto post = [&](const std::string& method, const json& params) -> std::optional<json> {

@@ -265,6 +265,49 @@ TEST_F(Faults, EveryWriteFailingAtEachDatabaseCallLeavesTheDataAndServesTheNextC
     }
 }
 
+// A write held up past the call's timeout (as by another writer's lock that
+// the database waits on without looking at the clock) answers that it timed
+// out and leaves nothing: not even when the hold-up was its last statement
+// before the commit.
+TEST(FaultsTimeout, AWriteHeldUpPastItsTimeoutIsNotCommitted)
+{
+    srv::ServerOptions opt;
+    opt.callTimeout = 1;
+    TestServer s(60, 17, opt);
+    const std::string tok = s.token();
+    const auto r = s.db->rows(QStringLiteral("SELECT I.CDFILIAL, I.NRPEDIDO, I.NRITEMPED FROM ITEMPEDIDO I JOIN PAREXPEDICAO P "
+                                             "ON P.CDFILIAL = I.CDFILIAL WHERE I.IDSITITEMPED = '1' AND P.IDCOMISPERIODO = 'N' "
+                                             "AND NOT EXISTS (SELECT 1 FROM CONTAPAGA C WHERE C.CDFILIAL = I.CDFILIAL AND "
+                                             "C.NRPEDIDO = I.NRPEDIDO) ORDER BY 1, 2, 3"));
+    ASSERT_FALSE(r.empty());
+    s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"), {r[0][0], r[0][1], r[0][2]});
+    const json set = {{"fields", commissionLineFields()},
+                      {"changes", json::array({{{"op", "insert"}, {"new", json::array({r[0][0].toString().toStdString(),
+                                                                                        r[0][1].toString().toStdString(),
+                                                                                        r[0][2].toString().toStdString(), "0002",
+                                                                                        "", 2.0})}}})}};
+    auto stored = [&] { return s.checksum(QStringLiteral("COMISITEMPED")) + s.checksum(QStringLiteral("HISTCOMISSAO")); };
+    const std::string before = stored();
+    // how many database calls the write makes (the session check first)
+    srv::faults::arm(1000000, Kind::Io);
+    s.call(tok, "SetVendedor", json::array({set, "ADM", false, "1"}));
+    const long calls = srv::faults::calls();
+    srv::faults::disarm();
+    ASSERT_GT(calls, 4);
+    s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"), {r[0][0], r[0][1], r[0][2]});
+    s.db->exec(QStringLiteral("DELETE FROM HISTCOMISSAO WHERE NRHIST > (SELECT MAX(NRHIST) - 1 FROM HISTCOMISSAO)"));
+    ASSERT_EQ(stored(), before);
+    for (long n : {calls / 2, calls - 1, calls}) { // one in the middle, the last statement, the commit
+        SCOPED_TRACE("held up at call " + std::to_string(n) + " of " + std::to_string(calls));
+        srv::faults::arm(n, Kind::Stall, true);
+        const json answer = s.call(tok, "SetVendedor", json::array({set, "ADM", false, "1"}));
+        srv::faults::disarm();
+        EXPECT_EQ(answer.value("error", json::object()).value("message", std::string()), "Tempo limite excedido.") << answer.dump();
+        EXPECT_EQ(stored(), before);
+    }
+    EXPECT_TRUE(s.call(tok, "SetVendedor", json::array({set, "ADM", false, "1"})).contains("result"));
+}
+
 // Sign-in and sign-out write the session table: a failing database is said
 // as such, never as a wrong password or an invalid session, and nothing of
 // the failed attempt stays.
