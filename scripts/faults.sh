@@ -6,7 +6,7 @@
 # Add PED_TEST_FIREBIRD=$(bash scripts/firebird.sh) to run on Firebird.
 # Usage: faults.sh [GTEST_FILTER]   (default: the fault sweeps)
 set -euo pipefail
-filter=${1:-'Faults.*'}
+filter=${1:-'Faults*'}
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 bash scripts/setup.sh
