@@ -57,6 +57,27 @@ protected:
         return out;
     }
 
+    // The items page of the order without salesman lines; a salesman who
+    // may earn commission.
+    QString itemsPageWithoutLines()
+    {
+        s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), {order});
+        sc->mnuFormularioClick();
+        settle();
+        EXPECT_EQ(sc->cdsVendedor.recordCount(), 0);
+        return s.db->scalar(QStringLiteral("SELECT MIN(CDVENDEDOR) FROM VENDEDOR WHERE IDGERACOMISVEND = 'S'")).toString();
+    }
+    // A new line of the salesman at 2 %, typed into the grid.
+    void typeLine(const QString& salesman)
+    {
+        ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+        auto* m = sc->dbgVendedor->model();
+        ASSERT_TRUE(m->setData(m->index(sc->cdsVendedor.recNo(), fw::IndiceCol(*sc->dbgVendedor, QStringLiteral("CDVENDEDOR"))),
+                               salesman, Qt::EditRole));
+        ASSERT_TRUE(m->setData(m->index(sc->cdsVendedor.recNo(), fw::IndiceCol(*sc->dbgVendedor, QStringLiteral("VRPECOMITPED"))),
+                               QStringLiteral("2"), Qt::EditRole));
+    }
+
     TfrmComissaoVend* sc = nullptr;
     QString order;
 };
@@ -89,22 +110,9 @@ TEST_F(FaultsTest, LoadingOrdersWhenTheServerAnswersGarbageOrIsDown)
 
 TEST_F(FaultsTest, PostingASalesmanLineWhenTheServerIsDownCancelsTheLine)
 {
-    s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), {order});
-    sc->mnuFormularioClick();
-    settle();
-    ASSERT_EQ(sc->cdsVendedor.recordCount(), 0);
-    const QString salesman = s.db->scalar(QStringLiteral("SELECT MIN(CDVENDEDOR) FROM VENDEDOR WHERE IDGERACOMISVEND = 'S'"))
-                                 .toString();
-    auto typeLine = [&] {
-        ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
-        auto* m = sc->dbgVendedor->model();
-        const int codeCol = fw::IndiceCol(*sc->dbgVendedor, QStringLiteral("CDVENDEDOR"));
-        const int pctCol = fw::IndiceCol(*sc->dbgVendedor, QStringLiteral("VRPECOMITPED"));
-        ASSERT_TRUE(m->setData(m->index(sc->cdsVendedor.recNo(), codeCol), salesman, Qt::EditRole));
-        ASSERT_TRUE(m->setData(m->index(sc->cdsVendedor.recNo(), pctCol), QStringLiteral("2"), Qt::EditRole));
-    };
+    const QString salesman = itemsPageWithoutLines();
     for (const auto& fault : {std::function<void(httplib::Response&)>(down), std::function<void(httplib::Response&)>(garbage)}) {
-        typeLine();
+        typeLine(salesman);
         fail("SetVendedor", fault);
         ui.messages.clear();
         ui.answers = {fw::mrNo};
@@ -122,7 +130,7 @@ TEST_F(FaultsTest, PostingASalesmanLineWhenTheServerIsDownCancelsTheLine)
     }
     // back up: the same line goes through
     proxy.rawScript = nullptr;
-    typeLine();
+    typeLine(salesman);
     ui.answers = {fw::mrNo};
     ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); }));
     EXPECT_EQ(sc->cdsVendedor.recordCount(), 1);
@@ -206,18 +214,8 @@ TEST_F(FaultsTest, WithTheServerStoppedEachActionSaysSoAndWorksOnceItIsBack)
     QTest::mouseClick(sc->btnCancelaComissao, Qt::LeftButton); // regenerated: lines may be written again
     ASSERT_EQ(cancelled(), QStringLiteral("N"));
 
-    s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), {order});
-    sc->mnuFormularioClick();
-    settle();
-    ASSERT_EQ(sc->cdsVendedor.recordCount(), 0);
-    const QString salesman = s.db->scalar(QStringLiteral("SELECT MIN(CDVENDEDOR) FROM VENDEDOR WHERE IDGERACOMISVEND = 'S'"))
-                                 .toString();
-    ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
-    auto* m = sc->dbgVendedor->model();
-    ASSERT_TRUE(m->setData(m->index(sc->cdsVendedor.recNo(), fw::IndiceCol(*sc->dbgVendedor, QStringLiteral("CDVENDEDOR"))),
-                           salesman, Qt::EditRole));
-    ASSERT_TRUE(m->setData(m->index(sc->cdsVendedor.recNo(), fw::IndiceCol(*sc->dbgVendedor, QStringLiteral("VRPECOMITPED"))),
-                           QStringLiteral("2"), Qt::EditRole));
+    const QString salesman = itemsPageWithoutLines();
+    typeLine(salesman);
     serverAt(dead);
     EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
     EXPECT_EQ(ui.lastText(), unreachable);
