@@ -16,7 +16,7 @@ class QMdiArea;
 namespace host {
 
 struct LoginData {
-    QString server;   // host:port of the application server
+    QString server;   // host:port of the application server, https://host:port over HTTPS
     QString db;       // sqlite:PATH or firebird://...
     QString operador;
     QString password;

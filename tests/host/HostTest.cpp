@@ -297,3 +297,41 @@ TEST(FilterRecord, DefaultsAndTypeInformation)
 }
 
 } // namespace
+
+namespace {
+
+// Signing in to a server that speaks HTTPS: a certificate nobody vouches for
+// is refused with its reason; trusted, the screen loads its orders over it.
+TEST_F(HostFixture, LoginOverHttpsChecksTheCertificateAndTheScreenWorksOverIt)
+{
+    QTemporaryDir dir;
+    std::string error;
+    const TlsFiles tls = makeCertificate(dir, error);
+    ASSERT_FALSE(tls.cert.isEmpty()) << error;
+    HttpsServer https(s.url, tls);
+    shell.logout();
+    const host::LoginData d{QStringLiteral("https://127.0.0.1:%1").arg(https.port), QStringLiteral("sqlite:") + s.url.path,
+                            QStringLiteral("ADM"), s.password(QStringLiteral("ADM")), branch};
+    qunsetenv("PED_CA_FILE");
+    try {
+        shell.login(d);
+        ADD_FAILURE() << "signed in with an unknown certificate";
+    } catch (const fw::Error& e) {
+        EXPECT_TRUE(e.text().startsWith(QStringLiteral("Conexão segura com o servidor https://127.0.0.1:"))) << e.text().toStdString();
+    }
+    qputenv("PED_CA_FILE", tls.cert.toLocal8Bit());
+    proxy.clear();
+    ASSERT_NO_THROW(shell.login(d));
+    EXPECT_TRUE(fw::ctx().login.webTls);
+    TfrmComissaoVend* sc = openLoaded();
+    ASSERT_NE(sc, nullptr);
+    EXPECT_GT(sc->cdsPedido.recordCount(), 0);
+    EXPECT_EQ(proxy.count("GetPedido"), 0u) << "the orders came by plain HTTP";
+    // close what keeps connections open before the server stops
+    main->mdiArea()->closeAllSubWindows();
+    settle();
+    shell.logout();
+    qunsetenv("PED_CA_FILE");
+}
+
+} // namespace

@@ -341,35 +341,17 @@ namespace {
 TEST_F(Connection, OverHttpsTheCertificateIsCheckedAndPlainHttpIsNotServed)
 {
     QTemporaryDir dir;
-    const QString cert = dir.filePath(QStringLiteral("cert.pem")), key = dir.filePath(QStringLiteral("key.pem"));
-    QProcess openssl;
-    openssl.start(QStringLiteral("openssl"), {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-                                              QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-keyout"), key,
-                                              QStringLiteral("-out"), cert, QStringLiteral("-days"), QStringLiteral("2"),
-                                              QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-                                              QStringLiteral("subjectAltName=IP:127.0.0.1")});
-    ASSERT_TRUE(openssl.waitForFinished(60000));
-    ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
-
+    std::string error;
+    const TlsFiles tls = makeCertificate(dir, error);
+    ASSERT_FALSE(tls.cert.isEmpty()) << error;
+    const QString cert = tls.cert;
     srv::ServerOptions opt;
     opt.db = s.url;
-    opt.logLevel = srv::LogLevel::Error;
     opt.tlsCert = cert;
     opt.tlsKey = dir.filePath(QStringLiteral("missing.pem"));
     EXPECT_THROW(srv::AppServer{opt}, srv::DbError);
-    opt.tlsKey = key;
-    srv::AppServer https(opt);
-    const int port = https.bind();
-    std::thread runner([&] { https.run(); });
-    struct Stop {
-        srv::AppServer& s;
-        std::thread& t;
-        ~Stop()
-        {
-            s.stop();
-            t.join();
-        }
-    } stop{https, runner};
+    HttpsServer https(s.url, tls);
+    const int port = https.port;
 
     httplib::Client plain("127.0.0.1", port);
     plain.set_read_timeout(5, 0);

@@ -167,6 +167,51 @@ private:
     int m_id = 0;
 };
 
+// A self-signed certificate and key for 127.0.0.1 in dir (made by openssl);
+// empty on failure, with the reason in error.
+struct TlsFiles {
+    QString cert, key;
+};
+inline TlsFiles makeCertificate(const QTemporaryDir& dir, std::string& error)
+{
+    TlsFiles f{dir.filePath(QStringLiteral("cert.pem")), dir.filePath(QStringLiteral("key.pem"))};
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
+                   QStringLiteral("-nodes"), QStringLiteral("-keyout"), f.key, QStringLiteral("-out"), f.cert,
+                   QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"),
+                   QStringLiteral("-addext"), QStringLiteral("subjectAltName=IP:127.0.0.1")});
+    if (!openssl.waitForFinished(60000) || openssl.exitCode() != 0) {
+        error = "openssl: " + openssl.readAllStandardError().toStdString();
+        return {};
+    }
+    return f;
+}
+
+// A second server on the same database speaking HTTPS only, stopped with it.
+class HttpsServer {
+public:
+    HttpsServer(const srv::DbUrl& url, const TlsFiles& tls)
+    {
+        srv::ServerOptions opt;
+        opt.db = url;
+        opt.logLevel = srv::LogLevel::Error;
+        opt.tlsCert = tls.cert;
+        opt.tlsKey = tls.key;
+        server = std::make_unique<srv::AppServer>(opt);
+        port = server->bind();
+        thread = std::thread([this] { server->run(); });
+    }
+    ~HttpsServer()
+    {
+        server->stop();
+        thread.join();
+    }
+    std::unique_ptr<srv::AppServer> server;
+    std::thread thread;
+    int port = 0;
+};
+
 // The 30 filter arguments of the order list, "everything" by default.
 struct OrderFilter {
     std::string noInterval = "T", from, to, allNumbers = "T", numbers;
