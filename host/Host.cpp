@@ -73,11 +73,10 @@ void Host::login(const LoginData& d)
     client->set_read_timeout(30, 0);
     const nlohmann::json body{{"operator", d.operador.trimmed().toStdString()}, {"password", d.password.toStdString()}};
     auto res = client->Post("/session", body.dump(), "application/json");
-    if (!res && (res.error() == httplib::Error::SSLServerVerification || res.error() == httplib::Error::SSLConnection))
-        throw Error(QStringLiteral("Conexão segura com o servidor %1 recusada: certificado não reconhecido ou "
-                                   "servidor sem HTTPS.").arg(d.server));
-    if (!res)
-        throw Error(QStringLiteral("Não foi possível conectar ao servidor %1.").arg(d.server));
+    if (!res) {
+        const QString why = fw::connectFailureText(static_cast<int>(res.error()), d.server);
+        throw Error(why.isEmpty() ? QStringLiteral("Não foi possível conectar ao servidor %1.").arg(d.server) : why);
+    }
     if (res->status == 401)
         throw Error(QStringLiteral("Operador ou senha inválidos."));
     if (res->status == 429)

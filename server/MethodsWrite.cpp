@@ -125,6 +125,17 @@ void lockOrders(CallContext& c, const std::set<std::pair<QString, QString>>& ord
         c.db.rows(QStringLiteral("SELECT NRPEDIDO FROM PEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ? WITH LOCK"), {branch, order});
 }
 
+// The orders of a change set's rows (the old row of a deletion), locked.
+void lockOrders(CallContext& c, const fw::ChangeSet& cs, int fB, int fO)
+{
+    std::set<std::pair<QString, QString>> orders;
+    for (const auto& ch : cs.changes) {
+        const bool del = ch.op == fw::ChangeSet::Op::Delete;
+        orders.insert({text(ch, del, fB), text(ch, del, fO)});
+    }
+    lockOrders(c, orders);
+}
+
 struct Written {
     QString branch, order, item, salesman;
     double percent;
@@ -200,14 +211,7 @@ std::string setVendedor(CallContext& c)
     using Op = fw::ChangeSet::Op;
 
     Transaction tx(c.db);
-    {
-        std::set<std::pair<QString, QString>> orders;
-        for (const auto& ch : cs.changes) {
-            const bool del = ch.op == Op::Delete;
-            orders.insert({text(ch, del, fB), text(ch, del, fO)});
-        }
-        lockOrders(c, orders);
-    }
+    lockOrders(c, cs, fB, fO);
     std::set<ItemKey> touched;
     std::vector<Written> spread;
     for (const auto& ch : cs.changes) {
@@ -288,12 +292,7 @@ std::string setPedido(CallContext& c)
     c.requireOperator(1);
     const int fB = need(cs, "CDFILIAL"), fO = need(cs, "NRPEDIDO"), fV = need(cs, "CDVENDEDOR");
     Transaction tx(c.db);
-    {
-        std::set<std::pair<QString, QString>> orders;
-        for (const auto& ch : cs.changes)
-            orders.insert({text(ch, false, fB), text(ch, false, fO)});
-        lockOrders(c, orders);
-    }
+    lockOrders(c, cs, fB, fO);
     for (const auto& ch : cs.changes) {
         if (ch.op != fw::ChangeSet::Op::Modify)
             throw badParams(QStringLiteral("Pedidos não podem ser incluídos nem excluídos nesta tela."));

@@ -28,9 +28,9 @@ const char* levelName(LogLevel l)
     }
     return "info";
 }
-} // namespace
 
-namespace {
+// The sessions' answer when the database cannot be reached.
+const char* kDbDown = R"({"error":"Banco de dados indisponível."})";
 
 std::unique_ptr<httplib::Server> makeHttp(const ServerOptions& o)
 {
@@ -186,7 +186,7 @@ void AppServer::routes()
         try {
             a = m_sessions.login(req.body);
         } catch (const DbError& e) {
-            a = {503, std::string(R"({"error":"Banco de dados indisponível."})")};
+            a = {503, kDbDown};
             log(LogLevel::Error, {}, "login", 0, e.text().toStdString());
         }
         res.status = a.status;
@@ -203,7 +203,7 @@ void AppServer::routes()
         } catch (const DbError& e) {
             // not an invalid session: the session may still be there
             res.status = 503;
-            res.set_content(R"({"error":"Banco de dados indisponível."})", "application/json");
+            res.set_content(kDbDown, "application/json");
             log(LogLevel::Error, {}, "logout", 0, e.text().toStdString());
             return;
         }

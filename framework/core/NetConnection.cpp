@@ -35,6 +35,17 @@ std::unique_ptr<httplib::Client> serverClient(const std::string& host, int port,
     return c;
 }
 
+QString connectFailureText(int error, const QString& where)
+{
+    const auto err = static_cast<httplib::Error>(error);
+    if (err == httplib::Error::Connection || err == httplib::Error::ConnectionTimeout)
+        return QStringLiteral("Não foi possível conectar ao servidor %1.").arg(where);
+    if (err == httplib::Error::SSLServerVerification || err == httplib::Error::SSLConnection)
+        return QStringLiteral("Conexão segura com o servidor %1 recusada: certificado não reconhecido ou "
+                              "servidor sem HTTPS.").arg(where);
+    return {};
+}
+
 RpcArg::RpcArg(const QString& text) { appendJsonString(m_json, text.toStdString()); }
 RpcArg::RpcArg(const char* text) { appendJsonString(m_json, text); }
 RpcArg::RpcArg(double v) { appendJsonNumber(m_json, v); }
@@ -377,11 +388,8 @@ ServerResult TNetConnection::transportFailure(int error, qint64 elapsedMs)
 {
     const auto err = static_cast<httplib::Error>(error);
     const QString where = QStringLiteral("%1:%2").arg(host).arg(Port);
-    if (err == httplib::Error::Connection || err == httplib::Error::ConnectionTimeout)
-        return fail(QStringLiteral("Não foi possível conectar ao servidor %1.").arg(where));
-    if (err == httplib::Error::SSLServerVerification || err == httplib::Error::SSLConnection)
-        return fail(QStringLiteral("Conexão segura com o servidor %1 recusada: certificado não reconhecido ou "
-                                   "servidor sem HTTPS.").arg(where));
+    if (const QString text = connectFailureText(error, where); !text.isEmpty())
+        return fail(text);
     if (err == httplib::Error::Read && elapsedMs + 50 >= timeoutMs)
         return fail(QStringLiteral("Servidor não respondeu."));
     return fail(QStringLiteral("Comunicação com o servidor %1 interrompida.").arg(where));

@@ -20,6 +20,11 @@ namespace fw {
 // the environment variable PED_CA_FILE (a server with its own certificate).
 std::unique_ptr<httplib::Client> serverClient(const std::string& host, int port, bool tls);
 
+// What the user is told when no connection to the server at where could be
+// made (refused, unreachable, a certificate not accepted); empty for a
+// failure once connected. error: an httplib::Error.
+QString connectFailureText(int error, const QString& where);
+
 // One argument of a remote call, already in its wire form.
 class RpcArg {
 public:
