@@ -151,14 +151,66 @@ std::vector<QString> codeChars(const QString& codes)
     return out;
 }
 
-bool restrictedToOwnOrders(Db& db, const QString& branch, const QString& op)
+OrderAccess::OrderAccess(Db& db, const QString& branch, const QString& op) : m_db(db), m_branch(branch), m_op(op)
 {
-    const QVariant mode = db.scalar(QStringLiteral("SELECT IDEXIBPEDIDO FROM PARAMPEDIDO WHERE CDFILIAL = ?"), {branch});
-    if (mode.toString().trimmed() != QLatin1String("2"))
-        return false;
-    const QVariant exc = db.scalar(QStringLiteral("SELECT COUNT(*) FROM OPERTPED WHERE CDFILIAL = ? AND CDOPERADOR = ?"),
-                                   {branch, op});
-    return exc.toInt() == 0;
+    const auto r = db.rows(QStringLiteral("SELECT IDEXIBPEDIDO, (SELECT COUNT(*) FROM OPERTPED WHERE CDFILIAL = ? AND "
+                                          "CDOPERADOR = ?) FROM PARAMPEDIDO WHERE CDFILIAL = ?"),
+                           {branch, op, branch});
+    m_restricted = !r.empty() && r[0][0].toString().trimmed() == QLatin1String("2") && r[0][1].toInt() == 0;
+}
+
+QString OrderAccess::condition(const QString& alias, QVariantList& p) const
+{
+    if (!m_restricted)
+        return {};
+    p << m_op;
+    return QStringLiteral("%1.CDVENDEDOR IN (SELECT VO.CDVENDEDOR FROM VENDEDOR VO WHERE VO.CDOPERADOR = ?)").arg(alias);
+}
+
+bool OrderAccess::sees(const QString& order) const
+{
+    QVariantList p{m_branch, order};
+    const QString cond = condition(QStringLiteral("P"), p);
+    return m_db.scalar(QStringLiteral("SELECT COUNT(*) FROM PEDIDO P WHERE P.CDFILIAL = ? AND P.NRPEDIDO = ?%1")
+                           .arg(cond.isEmpty() ? QString() : QStringLiteral(" AND ") + cond),
+                       p)
+               .toInt()
+        > 0;
+}
+
+bool OrderAccess::mayAssign(const QString& salesman) const
+{
+    return !m_restricted
+        || m_db.scalar(QStringLiteral("SELECT COUNT(*) FROM VENDEDOR WHERE CDVENDEDOR = ? AND CDOPERADOR = ?"),
+                       {salesman, m_op})
+                   .toInt()
+            > 0;
+}
+
+const QString& orderNotFound()
+{
+    static const QString text = QStringLiteral("Pedido não encontrado.");
+    return text;
+}
+
+const QString& restrictedRefusal()
+{
+    static const QString text = QStringLiteral("Operação não permitida. Nos pedidos do seu vendedor o operador só "
+                                               "altera ou exclui percentuais de comissão.");
+    return text;
+}
+
+OrderAccess requireOrder(CallContext& c, const QString& branch, const QString& order)
+{
+    OrderAccess access(c.db, branch, c.op);
+    if (!access.sees(order))
+        throw refused(orderNotFound());
+    return access;
+}
+
+QString unlessHidden(CallContext& c, const QString& branch, const QString& order)
+{
+    return OrderAccess(c.db, branch, c.op).sees(order) ? QString() : QStringLiteral(" AND 1 = 0");
 }
 
 RuleBook::RuleBook(Db& db, const QString& branch) : m_db(db)
@@ -222,6 +274,15 @@ void audit(Db& db, const QString& branch, const QString& order, const QString& i
             {branch, order, item, nowDays(), op, QString(QLatin1Char(action)), salesman,
              before.isNull() ? QVariant(QMetaType(QMetaType::Double)) : before,
              after.isNull() ? QVariant(QMetaType(QMetaType::Double)) : after});
+}
+
+void auditOrder(Db& db, const QString& branch, const QString& order, const QString& item, const QString& op,
+                const QString& action, const QString& before, const QString& after)
+{
+    db.exec(QStringLiteral("INSERT INTO AUDITPEDIDO (DTHRALTER, CDOPERADOR, CDFILIAL, NRPEDIDO, NRITEMPED, DSACAO, "
+                           "DSANTES, DSDEPOIS) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+            {nowDays(), op, branch, order, item.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(item),
+             action, before.left(350), after.left(350)});
 }
 
 double nowDays()

@@ -62,8 +62,42 @@ QString inClause(const QString& expr, const std::vector<QString>& items, QVarian
 // The characters of a code list ("35" -> "3", "5").
 std::vector<QString> codeChars(const QString& codes);
 
-// Visibility rule: the branch shows an operator only his salesman's orders.
-bool restrictedToOwnOrders(Db& db, const QString& branch, const QString& op);
+// Who may see and touch which orders of a branch. An operator is restricted
+// when the branch shows each operator only his salesman's orders and he is
+// not one of its exceptions; he then sees only the orders whose salesman is
+// linked to him (none linked: none). Everyone else sees every order.
+class OrderAccess {
+public:
+    OrderAccess(Db& db, const QString& branch, const QString& op);
+    bool restricted() const { return m_restricted; }
+    // The rule as a condition on the order row `alias` (empty when
+    // unrestricted); its values are appended to p.
+    QString condition(const QString& alias, QVariantList& p) const;
+    // The order exists in the branch and the operator may see it.
+    bool sees(const QString& order) const;
+    // The operator may give an order to this salesman.
+    bool mayAssign(const QString& salesman) const;
+
+private:
+    Db& m_db;
+    QString m_branch, m_op;
+    bool m_restricted = false;
+};
+
+// The one refusal of an order that does not exist or that the operator may
+// not see: the answer tells nothing about it.
+const QString& orderNotFound();
+// The refusal of what a restricted operator may not do on his own orders.
+const QString& restrictedRefusal();
+// Refuses with orderNotFound() unless the operator sees the order.
+OrderAccess requireOrder(CallContext& c, const QString& branch, const QString& order);
+// For reads: "" when the operator sees the order, else a condition that
+// matches nothing, so that the order answers exactly as a missing one.
+QString unlessHidden(CallContext& c, const QString& branch, const QString& order);
+
+// An order-level event in the audit trail (who, when, what, before, after).
+void auditOrder(Db& db, const QString& branch, const QString& order, const QString& item, const QString& op,
+                const QString& action, const QString& before, const QString& after);
 
 // Commission rules.
 struct RuleMatch {

@@ -84,14 +84,15 @@ std::string getPedido(CallContext& c)
         where << QStringLiteral("EXISTS (SELECT 1 FROM ENDECLIE E WHERE E.CDCLIENTE = P.CDCLIENTE AND "
                                 "E.IDTPENDECLIE = 'P' AND %1)")
                      .arg(inClause(QStringLiteral("(E.CDPAIS || E.SGESTADO || E.CDMUNICIPIO)"), splitList(a(24)), p));
-    // The operator restriction: asked for by the screen, and enforced here
-    // for the session's operator whatever the screen asked.
-    QString ownOperator = a(26).trimmed();
-    if (restrictedToOwnOrders(c.db, branch, c.op))
-        ownOperator = c.op;
-    if (!ownOperator.isEmpty())
+    // The operator restriction: enforced here for the session's operator
+    // whatever the screen asked; an operator who sees everything may still
+    // ask for one operator's orders.
+    const OrderAccess access(c.db, branch, c.op);
+    if (const QString own = access.condition(QStringLiteral("P"), p); !own.isEmpty())
+        where << own;
+    else if (!a(26).trimmed().isEmpty())
         where << QStringLiteral("P.CDVENDEDOR IN (SELECT VO.CDVENDEDOR FROM VENDEDOR VO WHERE VO.CDOPERADOR = ?)"),
-            p << ownOperator;
+            p << a(26).trimmed();
     std::vector<QString> types;
     if (a(27).contains(QLatin1Char('1')))
         types.push_back(QStringLiteral("1"));
@@ -120,7 +121,8 @@ std::string getItemPedido(CallContext& c)
             "I.SGFATPRECO, I.CDPRODESTO, I.DTENTITPED, I.IDITPEDDIFER, I.VRPESOITPED, I.SGUNIDPAI, I.CDPRODUTO, "
             "PR.VRPESOBRUTPR, PR.VRPESOLIQUPR, P.DTPEDIDO "
             "FROM ITEMPEDIDO I JOIN PEDIDO P ON P.CDFILIAL = I.CDFILIAL AND P.NRPEDIDO = I.NRPEDIDO "
-            "JOIN PRODUTO PR ON PR.CDPRODUTO = I.CDPRODUTO WHERE I.CDFILIAL = ? AND I.NRPEDIDO = ? ORDER BY I.NRITEMPED"),
+            "JOIN PRODUTO PR ON PR.CDPRODUTO = I.CDPRODUTO WHERE I.CDFILIAL = ? AND I.NRPEDIDO = ?%1 ORDER BY I.NRITEMPED")
+            .arg(unlessHidden(c, c.str(0), c.str(1))),
         {c.str(0), c.str(1)},
         {S("NRPEDIDO", 10), S("CDARVPROD", 20), S("NMPRODUTO", 50), F("QTITEMPED"), S("SGUNIDADE", 10),
          S("CDCLIENTE", 21), F("VRPREUNITPED"), S("NRITEMPED", 10), S("IDSITITEMPED", 1), F("QTEXPITEMPED"),
@@ -133,11 +135,9 @@ std::string getNrpedido(CallContext& c)
 {
     const QString branch = c.str(0);
     QVariantList p{branch};
-    QString own;
-    if (restrictedToOwnOrders(c.db, branch, c.op)) {
-        own = QStringLiteral(" AND P.CDVENDEDOR IN (SELECT VO.CDVENDEDOR FROM VENDEDOR VO WHERE VO.CDOPERADOR = ?)");
-        p << c.op;
-    }
+    QString own = OrderAccess(c.db, branch, c.op).condition(QStringLiteral("P"), p);
+    if (!own.isEmpty())
+        own = QStringLiteral(" AND ") + own;
     return packetOf(c.db,
                     QStringLiteral("SELECT '' AS IDMARCADO, P.NRPEDIDO, C.NMFANTCLIE FROM PEDIDO P "
                                    "LEFT JOIN CLIENTE C ON C.CDCLIENTE = P.CDCLIENTE WHERE P.CDFILIAL = ?%1 "
@@ -150,7 +150,8 @@ std::string getNota(CallContext& c)
 {
     return packetOf(c.db,
                     QStringLiteral("SELECT NRNOTAFISCAL, SGSERIENF, DTEMISSAONF, VRTOTALNF FROM NOTAFISCAL "
-                                   "WHERE CDFILIAL = ? AND NRPEDIDO = ? ORDER BY DTEMISSAONF, NRNOTAFISCAL"),
+                                   "WHERE CDFILIAL = ? AND NRPEDIDO = ?%1 ORDER BY DTEMISSAONF, NRNOTAFISCAL")
+                        .arg(unlessHidden(c, c.str(0), c.str(1))),
                     {c.str(0), c.str(1)}, {S("NRNOTAFISCAL", 10), S("SGSERIENF", 3), T("DTEMISSAONF"), F("VRTOTALNF")});
 }
 
@@ -159,7 +160,8 @@ std::string getContaPaga(CallContext& c)
     return packetOf(c.db,
                     QStringLiteral("SELECT CDFILIALPAG, NRLANCTOPAG, NRSEQVENPAG, NRPARCELAPAG, CDFILIALREC, "
                                    "NRLANCTOREC, NRSEQVENREC, NRPARCELAREC FROM CONTAPAGA WHERE CDFILIAL = ? "
-                                   "AND NRPEDIDO = ? ORDER BY NRLANCTOPAG, NRPARCELAPAG"),
+                                   "AND NRPEDIDO = ?%1 ORDER BY NRLANCTOPAG, NRPARCELAPAG")
+                        .arg(unlessHidden(c, c.str(0), c.str(1))),
                     {c.str(0), c.str(1)},
                     {S("CDFILIALPAG", 4), S("NRLANCTOPAG", 10), S("NRSEQVENPAG", 2), S("NRPARCELAPAG", 2),
                      S("CDFILIALREC", 4), S("NRLANCTOREC", 10), S("NRSEQVENREC", 2), S("NRPARCELAREC", 2)});
@@ -168,16 +170,19 @@ std::string getContaPaga(CallContext& c)
 std::string getLanc(CallContext& c)
 {
     const QVariantList key{c.str(0), c.str(1), c.str(2)};
+    const QString hidden = unlessHidden(c, c.str(0), c.str(1));
     return arrayOf({
         packetOf(c.db,
                  QStringLiteral("SELECT NRLANCTONF, DTENTRSAID FROM LANCNF WHERE CDFILIAL = ? AND NRPEDIDO = ? "
-                                "AND NRITEMPED = ? ORDER BY DTENTRSAID, NRLANCTONF"),
+                                "AND NRITEMPED = ?%1 ORDER BY DTENTRSAID, NRLANCTONF")
+                     .arg(hidden),
                  key, {S("NRLANCTONF", 10), T("DTENTRSAID")}),
         packetOf(c.db,
                  QStringLiteral("SELECT CI.CDFILIAL, CI.NRPEDIDO, CI.NRITEMPED, CI.CDVENDEDOR, V.NMFANVEN, "
                                 "CI.VRPECOMITPED, V.IDGERACOMISVEND, V.IDCARGOVEND FROM COMISITEMPED CI "
                                 "JOIN VENDEDOR V ON V.CDVENDEDOR = CI.CDVENDEDOR WHERE CI.CDFILIAL = ? AND "
-                                "CI.NRPEDIDO = ? AND CI.NRITEMPED = ? ORDER BY CI.CDVENDEDOR"),
+                                "CI.NRPEDIDO = ? AND CI.NRITEMPED = ?%1 ORDER BY CI.CDVENDEDOR")
+                     .arg(hidden),
                  key,
                  {S("CDFILIAL", 4), S("NRPEDIDO", 10), S("NRITEMPED", 10), S("CDVENDEDOR", 4), S("NMFANVEN", 50),
                   F("VRPECOMITPED"), S("IDGERACOMISVEND", 1), S("IDCARGOVEND", 1)}),
@@ -202,7 +207,8 @@ std::string getPesqVendItem(CallContext& c)
 {
     return packetOf(c.db,
                     QStringLiteral("SELECT CDVENDEDOR, VRPECOMITPED FROM COMISITEMPED WHERE CDFILIAL = ? AND "
-                                   "NRPEDIDO = ? AND NRITEMPED = ? AND CDVENDEDOR = ?"),
+                                   "NRPEDIDO = ? AND NRITEMPED = ? AND CDVENDEDOR = ?%1")
+                        .arg(unlessHidden(c, c.str(0), c.str(1))),
                     {c.str(0), c.str(1), c.str(2), c.str(3)}, {S("CDVENDEDOR", 4), F("VRPECOMITPED")});
 }
 
@@ -229,7 +235,8 @@ std::string getToTiComi(CallContext& c)
 {
     return packetOf(c.db,
                     QStringLiteral("SELECT COALESCE(SUM(VRPECOMITPED), 0) AS VRTOTALPERC FROM COMISITEMPED WHERE "
-                                   "CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"),
+                                   "CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?%1")
+                        .arg(unlessHidden(c, c.str(0), c.str(1))),
                     {c.str(0), c.str(1), c.str(2)}, {F("VRTOTALPERC")});
 }
 
@@ -239,7 +246,8 @@ std::string getHistComissao(CallContext& c)
                     QStringLiteral("SELECT H.DTHRALTER, H.CDOPERADOR, H.IDACAO, H.CDVENDEDOR, V.NMFANVEN, "
                                    "H.VRPECOMITPEDANT, H.VRPECOMITPED FROM HISTCOMISSAO H LEFT JOIN VENDEDOR V ON "
                                    "V.CDVENDEDOR = H.CDVENDEDOR WHERE H.CDFILIAL = ? AND H.NRPEDIDO = ? AND "
-                                   "H.NRITEMPED = ? ORDER BY H.DTHRALTER DESC, H.NRHIST DESC"),
+                                   "H.NRITEMPED = ?%1 ORDER BY H.DTHRALTER DESC, H.NRHIST DESC")
+                        .arg(unlessHidden(c, c.str(0), c.str(1))),
                     {c.str(0), c.str(1), c.str(2)},
                     {T("DTHRALTER"), S("CDOPERADOR", 32), S("IDACAO", 1), S("CDVENDEDOR", 4), S("NMFANVEN", 50),
                      F("VRPECOMITPEDANT"), F("VRPECOMITPED")});

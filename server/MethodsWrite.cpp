@@ -7,6 +7,7 @@
 #include "core/FwError.h"
 
 #include <QDateTime>
+#include <map>
 #include <set>
 #include <tuple>
 
@@ -102,15 +103,22 @@ QString itemStatus(Db& db, const ItemKey& k)
     return r[0][0].toString().trimmed();
 }
 
-void checkTotal(Db& db, const ItemKey& k)
+// Refuses an item whose lines add up to more than 100 % (or less than 0).
+// The batch paths name the item, which the user did not pick himself.
+void checkTotal(Db& db, const ItemKey& k, bool nameItem = false)
 {
     const double sum = db.scalar(QStringLiteral("SELECT COALESCE(SUM(VRPECOMITPED), 0) FROM COMISITEMPED WHERE "
                                                 "CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"),
                                  {std::get<0>(k), std::get<1>(k), std::get<2>(k)})
                            .toDouble();
     const long long h = std::llround(sum * 100.0);
-    if (h < 0 || h > 10000)
+    if (h >= 0 && h <= 10000)
+        return;
+    if (!nameItem)
         throw refused(kTotal);
+    throw refused(QStringLiteral("%1 Pedido %2, item %3: %4 %.")
+                      .arg(kTotal, std::get<1>(k), std::get<2>(k),
+                           fw::fmt::formatFloat(QStringLiteral("#,##0.00"), static_cast<double>(h) / 100.0)));
 }
 
 // Firebird: the writers of an order take its row first, always in key
@@ -141,21 +149,31 @@ struct Written {
     double percent;
 };
 
-// Adds or changes a line of the salesman on every other open item of the order.
-void writeOnOtherItems(CallContext& c, const Written& w, bool payables, std::set<ItemKey>& touched)
+// Adds or changes a line of the salesman on every other open item of the
+// order, under the gates of a direct change of those lines. A restricted
+// operator adds no lines: he only changes the ones there.
+void writeOnOtherItems(CallContext& c, const Written& w, bool mayInsert, std::set<ItemKey>& touched)
 {
+    const bool payables = hasPayables(c.db, w.branch, w.order);
+    const QString period = periodMode(c.db, w.branch);
     const auto items = c.db.rows(QStringLiteral("SELECT NRITEMPED FROM ITEMPEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ? "
-                                                "AND NRITEMPED <> ? AND IDSITITEMPED NOT IN ('4', '5', '6', '7')"),
+                                                "AND NRITEMPED <> ? AND IDSITITEMPED <= '3'"),
                                  {w.branch, w.order, w.item});
     for (const Row& r : items) {
         const QString item = r[0].toString();
         const QVariant stored = storedLine(c.db, w.branch, w.order, item, w.salesman);
         if (stored.isNull()) {
+            if (!mayInsert)
+                continue;
+            if (period == QLatin1String("S"))
+                throw refused(kPeriod);
             c.db.exec(QStringLiteral("INSERT INTO COMISITEMPED (CDFILIAL, NRPEDIDO, NRITEMPED, CDVENDEDOR, VRPECOMITPED) "
                                      "VALUES (?, ?, ?, ?, ?)"),
                       {w.branch, w.order, item, w.salesman, w.percent});
             audit(c.db, w.branch, w.order, item, c.op, 'I', w.salesman, {}, w.percent);
         } else if (hundredths(stored.toDouble()) != hundredths(w.percent)) {
+            if (period != QLatin1String("N"))
+                throw refused(kPeriod);
             if (payables)
                 throw refused(kPayables);
             c.db.exec(QStringLiteral("UPDATE COMISITEMPED SET VRPECOMITPED = ? WHERE CDFILIAL = ? AND NRPEDIDO = ? AND "
@@ -174,15 +192,17 @@ QString stamp(const QString& what, const QString& op)
         .left(350);
 }
 
-// Recomputes from the rules every line of the order's open items.
-int recomputeOrder(CallContext& c, RuleBook& rules, const QString& branch, const QString& order)
+// Recomputes from the rules every line of the order's open items; the items
+// whose lines changed go into touched.
+int recomputeOrder(CallContext& c, RuleBook& rules, const QString& branch, const QString& order,
+                   std::set<ItemKey>& touched)
 {
     const auto lines = c.db.rows(
         QStringLiteral("SELECT CI.NRITEMPED, CI.CDVENDEDOR, CI.VRPECOMITPED, I.CDPRODUTO, I.VRPREUNITPED, "
                        "I.IDITPEDDIFER, P.CDCLIENTE FROM COMISITEMPED CI JOIN ITEMPEDIDO I ON I.CDFILIAL = CI.CDFILIAL "
                        "AND I.NRPEDIDO = CI.NRPEDIDO AND I.NRITEMPED = CI.NRITEMPED JOIN PEDIDO P ON "
                        "P.CDFILIAL = I.CDFILIAL AND P.NRPEDIDO = I.NRPEDIDO WHERE CI.CDFILIAL = ? AND CI.NRPEDIDO = ? "
-                       "AND I.IDSITITEMPED NOT IN ('4', '5', '6', '7') ORDER BY CI.NRITEMPED, CI.CDVENDEDOR"),
+                       "AND I.IDSITITEMPED <= '3' ORDER BY CI.NRITEMPED, CI.CDVENDEDOR"),
         {branch, order});
     int changed = 0;
     for (const Row& l : lines) {
@@ -194,6 +214,7 @@ int recomputeOrder(CallContext& c, RuleBook& rules, const QString& branch, const
                                  "NRITEMPED = ? AND CDVENDEDOR = ?"),
                   {now, branch, order, l[0], l[1]});
         audit(c.db, branch, order, l[0].toString(), c.op, 'R', l[1].toString(), l[2], now);
+        touched.insert({branch, order, l[0].toString()});
         ++changed;
     }
     return changed;
@@ -214,12 +235,20 @@ std::string setVendedor(CallContext& c)
     lockOrders(c, cs, fB, fO);
     std::set<ItemKey> touched;
     std::vector<Written> spread;
+    std::map<QString, OrderAccess> access; // by branch
     for (const auto& ch : cs.changes) {
         const bool del = ch.op == Op::Delete;
         const ItemKey item{text(ch, del, fB), text(ch, del, fO), text(ch, del, fI)};
         const auto& [b, o, i] = item;
         if (ch.op == Op::Modify && ItemKey{text(ch, true, fB), text(ch, true, fO), text(ch, true, fI)} != item)
             throw badParams(QStringLiteral("Uma alteração não pode mudar a chave do item."));
+        const OrderAccess& acc = access.try_emplace(b, c.db, b, c.op).first->second;
+        if (!acc.sees(o))
+            throw refused(orderNotFound());
+        // A restricted operator's code column is read-only: no new salesman.
+        if (acc.restricted()
+            && (ch.op == Op::Insert || (ch.op == Op::Modify && text(ch, true, fV) != text(ch, false, fV))))
+            throw refused(restrictedRefusal());
         if (locked(itemStatus(c.db, item)))
             throw refused(kItemLocked);
         const QString period = periodMode(c.db, b);
@@ -279,7 +308,7 @@ std::string setVendedor(CallContext& c)
             spread.push_back({b, o, i, vend, pct});
     }
     for (const Written& w : spread)
-        writeOnOtherItems(c, w, hasPayables(c.db, w.branch, w.order), touched);
+        writeOnOtherItems(c, w, !access.at(w.branch).restricted(), touched);
     for (const ItemKey& k : touched)
         checkTotal(c.db, k);
     tx.commit();
@@ -299,6 +328,7 @@ std::string setPedido(CallContext& c)
         const QString b = text(ch, false, fB), o = text(ch, false, fO);
         if (text(ch, true, fB) != b || text(ch, true, fO) != o)
             throw badParams(QStringLiteral("Uma alteração não pode mudar a chave do pedido."));
+        const OrderAccess acc = requireOrder(c, b, o);
         const auto stored = c.db.rows(QStringLiteral("SELECT CDVENDEDOR FROM PEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ?"),
                                       {b, o});
         if (stored.empty() || stored[0][0].toString().trimmed() != text(ch, true, fV))
@@ -306,11 +336,16 @@ std::string setPedido(CallContext& c)
         const QString vend = text(ch, false, fV);
         if (vend == text(ch, true, fV))
             continue;
+        // moving the order out of the operator's sight is the same as
+        // touching an order he cannot see
+        if (!acc.mayAssign(vend))
+            throw refused(orderNotFound());
         if (vend.isEmpty() || !salesmanAllowed(c.db, vend))
             throw refused(kSalesman);
         if (hasPayables(c.db, b, o))
             throw refused(kPayables);
         c.db.exec(QStringLiteral("UPDATE PEDIDO SET CDVENDEDOR = ? WHERE CDFILIAL = ? AND NRPEDIDO = ?"), {vend, b, o});
+        auditOrder(c.db, b, o, {}, c.op, QStringLiteral("Vendedor do pedido"), text(ch, true, fV), vend);
     }
     tx.commit();
     return "null";
@@ -321,7 +356,14 @@ std::string setItemPedido(CallContext& c)
     const fw::ChangeSet cs = decode(c.object(0));
     const int fB = need(cs, "CDFILIAL"), fO = need(cs, "NRPEDIDO"), fI = need(cs, "NRITEMPED");
     const int fD = cs.fieldIndex(u"DTENTITPED"), fT = cs.fieldIndex(u"IDITPEDDIFER");
+    if (fD >= 0 && cs.fields[static_cast<size_t>(fD)].type != fw::FieldType::DateTime
+        && cs.fields[static_cast<size_t>(fD)].type != fw::FieldType::Float)
+        throw badParams(QStringLiteral("A data de entrega do item deve ser uma data."));
+    // Delivery dates from 1900 to 2199: anything else is a typing or client fault.
+    static const double kFirstDay = fw::date::fromQDate(QDate(1900, 1, 1));
+    static const double kLastDay = fw::date::fromQDate(QDate(2199, 12, 31));
     Transaction tx(c.db);
+    lockOrders(c, cs, fB, fO);
     for (const auto& ch : cs.changes) {
         if (ch.op != fw::ChangeSet::Op::Modify)
             throw badParams(QStringLiteral("Itens não podem ser incluídos nem excluídos nesta tela."));
@@ -334,29 +376,41 @@ std::string setItemPedido(CallContext& c)
                                     .arg(cs.fields[f].name));
         }
         const QVariantList key{text(ch, false, fB), text(ch, false, fO), text(ch, false, fI)};
-        const auto stored = c.db.rows(QStringLiteral("SELECT DTENTITPED, IDITPEDDIFER FROM ITEMPEDIDO WHERE "
-                                                     "CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"),
+        if (requireOrder(c, key[0].toString(), key[1].toString()).restricted())
+            throw refused(restrictedRefusal()); // his item grid is read-only
+        const auto stored = c.db.rows(QStringLiteral("SELECT DTENTITPED, IDITPEDDIFER, IDSITITEMPED FROM ITEMPEDIDO "
+                                                     "WHERE CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"),
                                       key);
         if (stored.empty())
             throw refused(kConflict);
+        if (locked(stored[0][2].toString().trimmed()))
+            throw refused(kItemLocked);
         QStringList sets;
         QVariantList p;
+        QString before, after;
         if (fD >= 0) {
             const QVariant& o = ch.oldRow[static_cast<size_t>(fD)];
             if (o.isNull() != stored[0][0].isNull() || (!o.isNull() && o.toDouble() != stored[0][0].toDouble()))
                 throw refused(kConflict);
+            const QVariant& n = ch.newRow[static_cast<size_t>(fD)];
+            if (!n.isNull() && !(n.toDouble() >= kFirstDay && n.toDouble() <= kLastDay))
+                throw badParams(QStringLiteral("Data de entrega do item inválida."));
             sets << QStringLiteral("DTENTITPED = ?");
-            p << (ch.newRow[static_cast<size_t>(fD)].isNull() ? QVariant(QMetaType(QMetaType::Double))
-                                                              : ch.newRow[static_cast<size_t>(fD)]);
+            p << (n.isNull() ? QVariant(QMetaType(QMetaType::Double)) : QVariant(n.toDouble()));
+            before += QStringLiteral("entrega %1").arg(fw::date::formatDate(o.toDouble()));
+            after += QStringLiteral("entrega %1").arg(fw::date::formatDate(n.toDouble()));
         }
         if (fT >= 0) {
-            if (stored[0][1].toString().trimmed() != text(ch, true, fT))
+            const QString old = text(ch, true, fT);
+            if (stored[0][1].toString().trimmed() != old)
                 throw refused(kConflict);
             const QString t = text(ch, false, fT);
-            if (!t.isEmpty() && t != QLatin1String("N") && t != QLatin1String("S") && t != QLatin1String("P"))
+            if (t != old && t != QLatin1String("N") && t != QLatin1String("S") && t != QLatin1String("P"))
                 throw badParams(QStringLiteral("Tipo de item inválido: %1.").arg(t));
             sets << QStringLiteral("IDITPEDDIFER = ?");
             p << t;
+            before += QStringLiteral(" tipo %1").arg(old);
+            after += QStringLiteral(" tipo %1").arg(t);
         }
         if (sets.isEmpty())
             continue;
@@ -364,6 +418,8 @@ std::string setItemPedido(CallContext& c)
         c.db.exec(QStringLiteral("UPDATE ITEMPEDIDO SET %1 WHERE CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?")
                       .arg(sets.join(QStringLiteral(", "))),
                   p);
+        auditOrder(c.db, key[0].toString(), key[1].toString(), key[2].toString(), c.op, QStringLiteral("Item do pedido"),
+                   before.trimmed(), after.trimmed());
     }
     tx.commit();
     return "null";
@@ -376,10 +432,8 @@ std::string setCancelaComissaoPed(CallContext& c)
         throw badParams(QStringLiteral("O indicador deve ser \"S\" (cancelar) ou \"N\" (regerar)."));
     Transaction tx(c.db);
     lockOrders(c, {{branch, order}});
-    if (c.db.scalar(QStringLiteral("SELECT COUNT(*) FROM PEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ?"), {branch, order})
-            .toInt()
-        == 0)
-        throw refused(QStringLiteral("Pedido %1 não encontrado na filial %2.").arg(order, branch));
+    requireOrder(c, branch, order);
+    QString action;
     if (flag == QLatin1String("S")) {
         auto count = [&](const QString& statuses) {
             return c.db.scalar(QStringLiteral("SELECT COUNT(*) FROM ITEMPEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ? AND "
@@ -394,16 +448,27 @@ std::string setCancelaComissaoPed(CallContext& c)
             throw refused(QStringLiteral("Item_Canc"));
         if (count(QStringLiteral("'7'")) > 0)
             throw refused(QStringLiteral("Item_ParcA"));
+        action = QStringLiteral("Comissão cancelada");
         c.db.exec(QStringLiteral("UPDATE PEDIDO SET IDCANCCOMISPED = 'S', DSMOTCANCCOMISPED = ? WHERE CDFILIAL = ? AND "
                                  "NRPEDIDO = ?"),
-                  {stamp(QStringLiteral("Comissão cancelada"), c.op), branch, order});
+                  {stamp(action, c.op), branch, order});
     } else {
+        // Regenerating rewrites the lines: the gates of a direct change hold.
+        if (periodMode(c.db, branch) != QLatin1String("N"))
+            throw refused(kPeriod);
+        if (hasPayables(c.db, branch, order))
+            throw refused(kPayables);
         RuleBook rules(c.db, branch);
-        recomputeOrder(c, rules, branch, order);
+        std::set<ItemKey> touched;
+        recomputeOrder(c, rules, branch, order, touched);
+        for (const ItemKey& k : touched)
+            checkTotal(c.db, k, true);
+        action = QStringLiteral("Comissão regerada");
         c.db.exec(QStringLiteral("UPDATE PEDIDO SET IDCANCCOMISPED = 'N', DSMOTCANCCOMISPED = ? WHERE CDFILIAL = ? AND "
                                  "NRPEDIDO = ?"),
-                  {stamp(QStringLiteral("Comissão regerada"), c.op), branch, order});
+                  {stamp(action, c.op), branch, order});
     }
+    auditOrder(c.db, branch, order, {}, c.op, action, {}, {});
     tx.commit();
     return "null";
 }
@@ -414,20 +479,37 @@ std::string setBuscaComissao(CallContext& c)
     if (from <= 0 || to <= 0 || from > to || to - from > 36600)
         throw badParams(QStringLiteral("Intervalo de datas de entrega inválido."));
     Transaction tx(c.db);
-    const auto orders = c.db.rows(
-        QStringLiteral("SELECT P.CDFILIAL, P.NRPEDIDO FROM PEDIDO P WHERE P.DTENTPED >= ? AND P.DTENTPED < ? AND "
-                       "COALESCE(P.IDCANCCOMISPED, 'N') <> 'S' AND NOT EXISTS (SELECT 1 FROM CONTAPAGA CP WHERE "
-                       "CP.CDFILIAL = P.CDFILIAL AND CP.NRPEDIDO = P.NRPEDIDO) ORDER BY P.CDFILIAL, P.NRPEDIDO"),
-        {from, to + 1.0});
-    std::unordered_map<QString, std::unique_ptr<RuleBook>> books;
-    for (const Row& o : orders) {
-        const QString branch = o[0].toString();
-        auto& book = books[branch];
-        if (!book)
-            book = std::make_unique<RuleBook>(c.db, branch);
-        lockOrders(c, {{branch, o[1].toString()}}); // in key order, as the query gives them
-        recomputeOrder(c, *book, branch, o[1].toString());
+    // Only what the operator could change line by line: the orders he sees,
+    // of branches that do not generate commission by period, without
+    // generated payables, with the commission in force.
+    const auto branches = c.db.rows(QStringLiteral("SELECT F.CDFILIAL FROM FILIAL F JOIN PAREXPEDICAO PE ON "
+                                                   "PE.CDFILIAL = F.CDFILIAL WHERE PE.IDCOMISPERIODO = 'N' "
+                                                   "ORDER BY F.CDFILIAL"));
+    std::set<ItemKey> touched;
+    for (const Row& b : branches) {
+        const QString branch = b[0].toString();
+        const OrderAccess access(c.db, branch, c.op);
+        QVariantList p{branch, from, to + 1.0};
+        QString own = access.condition(QStringLiteral("P"), p);
+        if (!own.isEmpty())
+            own = QStringLiteral(" AND ") + own;
+        const auto orders = c.db.rows(
+            QStringLiteral("SELECT P.NRPEDIDO FROM PEDIDO P WHERE P.CDFILIAL = ? AND P.DTENTPED >= ? AND "
+                           "P.DTENTPED < ? AND COALESCE(P.IDCANCCOMISPED, 'N') <> 'S' AND NOT EXISTS (SELECT 1 FROM "
+                           "CONTAPAGA CP WHERE CP.CDFILIAL = P.CDFILIAL AND CP.NRPEDIDO = P.NRPEDIDO)%1 "
+                           "ORDER BY P.NRPEDIDO")
+                .arg(own),
+            p);
+        if (orders.empty())
+            continue;
+        RuleBook book(c.db, branch);
+        for (const Row& o : orders) {
+            lockOrders(c, {{branch, o[0].toString()}}); // in key order, as the query gives them
+            recomputeOrder(c, book, branch, o[0].toString(), touched);
+        }
     }
+    for (const ItemKey& k : touched)
+        checkTotal(c.db, k, true);
     tx.commit();
     return "null";
 }

@@ -9,6 +9,7 @@
 #include <httplib.h>
 
 #include <QDateTime>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -92,7 +93,8 @@ bool AppServer::streamable(const QString& serverName, const std::string& body)
 }
 
 std::string AppServer::runRpc(const QString& serverName, const std::string& body, const QString& op,
-                              std::string& method, bool& ok, const std::function<void(std::string&)>* streamOut)
+                              std::string& method, bool& ok, const std::function<void(std::string&)>* streamOut,
+                              std::string* outcome)
 {
     std::string id = "null";
     ok = false;
@@ -108,6 +110,12 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
         }
     } clear{used};
     auto failed = [&](int code, const QString& message) {
+        if (outcome) { // a method's refusal is a decision; the rest are faults of the call
+            // the text may carry the caller's values: one log line stays one line
+            std::string text = message.toStdString();
+            std::replace_if(text.begin(), text.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x20; }, ' ');
+            *outcome = (code == rpc::kFailed ? "refused: " : "error: ") + text;
+        }
         std::string answer = errorEnvelope(id, code, message);
         if (!streamOut)
             return answer;
@@ -151,6 +159,8 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
             }
         }
         ok = true;
+        if (outcome)
+            *outcome = streamOut ? "ok (stream)" : "ok";
         return streamOut ? std::string() : resultEnvelope(id, result);
     } catch (const RpcFailure& f) {
         return failed(f.code(), f.message());
@@ -247,6 +257,7 @@ void AppServer::routes()
                 "application/x-ndjson",
                 [this, serverName, body = req.body, who = *op, t0](size_t, httplib::DataSink& sink) {
                     std::string name = "-";
+                    std::string outcome;
                     bool done = false;
                     bool open = true;
                     const std::function<void(std::string&)> out = [&](std::string& piece) {
@@ -254,21 +265,21 @@ void AppServer::routes()
                             open = sink.write(piece.data(), piece.size());
                         piece.clear();
                     };
-                    runRpc(serverName, body, who, name, done, &out);
+                    runRpc(serverName, body, who, name, done, &out, &outcome);
                     sink.done();
                     log(done ? LogLevel::Info : LogLevel::Warn, who, name,
                         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
-                        done ? "ok (stream)" : "error");
+                        outcome);
                     return true;
                 });
             return;
         }
-        std::string answer = handleRpc(serverName, req.body, *op, method, ok);
+        std::string outcome;
+        std::string answer = runRpc(serverName, req.body, *op, method, ok, nullptr, &outcome);
         res.status = 200;
         res.set_content(std::move(answer), "application/json");
         log(ok ? LogLevel::Info : LogLevel::Warn, *op, method,
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
-            ok ? "ok" : "error");
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(), outcome);
     });
 }
 

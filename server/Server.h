@@ -53,8 +53,9 @@ public:
 
 private:
     // One call; with streamOut the answer goes out through it as lines.
+    // outcome: what the log line says of the call ("ok", "refused: <text>", "error: <text>").
     std::string runRpc(const QString& serverName, const std::string& body, const QString& op, std::string& method,
-                       bool& ok, const std::function<void(std::string&)>* streamOut);
+                       bool& ok, const std::function<void(std::string&)>* streamOut, std::string* outcome = nullptr);
     void routes();
     void log(LogLevel level, const QString& op, const std::string& method, double ms, const std::string& result);
 

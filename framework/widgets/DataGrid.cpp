@@ -337,7 +337,10 @@ void FinishCellEditors(QWidget* root, const RecordSet* rs, bool keep)
 
 void TDBGrid::editButtonClick()
 {
-    if (m_selectedCol < 0 || m_selectedCol >= columnCountGrid() || !m_columns[static_cast<size_t>(m_selectedCol)].ButtonStyle)
+    // The button writes the very field its column shows: a read-only column
+    // offers no way around itself.
+    if (m_selectedCol < 0 || m_selectedCol >= columnCountGrid() || !m_columns[static_cast<size_t>(m_selectedCol)].ButtonStyle
+        || m_columns[static_cast<size_t>(m_selectedCol)].ReadOnly)
         return;
     if (state() == QAbstractItemView::EditingState) {
         if (QWidget* ed = indexWidget(currentIndex()); ed) {

@@ -40,6 +40,15 @@ inline void settle()
     }
 }
 
+// Keys as a user types them: each goes where the focus is then.
+inline void typeKeys(const QString& text)
+{
+    for (QChar c : text) {
+        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        settle();
+    }
+}
+
 class HostFixture : public ::testing::Test {
 protected:
     void SetUp() override

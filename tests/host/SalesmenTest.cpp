@@ -551,15 +551,6 @@ TEST_F(SalesmenTest, AuditPanelShowsEveryChangeWithItsOperatorNewestFirst)
     EXPECT_TRUE(ui.messages.empty());
 }
 
-// Keys as a user types them: each goes where the focus is then.
-static void typeKeys(const QString& text)
-{
-    for (QChar c : text) {
-        QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
-        settle();
-    }
-}
-
 TEST_F(SalesmenTest, ALineIsAddedChangedAndCancelledFromTheKeyboardAlone)
 {
     // a branch whose operators see every order, so the code column is typed

@@ -49,11 +49,22 @@ TEST(Process, GeneratorPrintsOperatorsAndServerPrintsItsPortThenStopsOnSigterm)
     auto r = c.Post("/session", json{{"operator", adm.toStdString()}, {"password", pw.toStdString()}}.dump(), "application/json");
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 200);
+    // a refused write is in the log with its operator and reason
+    const std::string tok = json::parse(r->body)["token"];
+    auto refusal = c.Post("/rpc/Ped03600.rdmComissaoVend", {{"Authorization", "Bearer " + tok}},
+                          json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "SetCancelaComissaoPed"},
+                               {"params", {"9999999999", "0002", "S"}}}.dump(),
+                          "application/json");
+    ASSERT_TRUE(refusal);
     server.terminate(); // SIGTERM
     ASSERT_TRUE(server.waitForFinished(20000));
     EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(server.exitCode(), 0);
-    EXPECT_TRUE(QString::fromUtf8(server.readAllStandardError()).contains(QStringLiteral("method=login")));
+    const QString log = QString::fromUtf8(server.readAllStandardError());
+    EXPECT_TRUE(log.contains(QStringLiteral("method=login")));
+    EXPECT_TRUE(log.contains(QRegularExpression(QStringLiteral("operator=ADM method=SetCancelaComissaoPed ms=\\S+ "
+                                                               "result=refused: Pedido não encontrado\\.\n"))))
+        << log.toStdString();
 
     QProcess bad;
     bad.start(binary("ped-server"), {QStringLiteral("--db"), QStringLiteral("mysql://x")});

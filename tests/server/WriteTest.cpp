@@ -286,7 +286,9 @@ TEST_F(Writes, RecalculationChangesExactlyTheEligibleLinesOfTheRange)
     int changed = 0, kept = 0;
     for (const Row& r : rows) {
         const bool inRange = !r[3].isNull() && r[3].toDouble() >= from && r[3].toDouble() < to + 1;
-        const bool eligible = inRange && r[2].toString() <= "3" && r[4].toString() != "S" && r[5].toInt() == 0;
+        // branch 0003 generates commission by period: its lines are not the recalculation's
+        const bool eligible = inRange && r[2].toString() <= "3" && r[4].toString() != "S" && r[5].toInt() == 0
+            && r[0].toString() != "0003";
         if (!eligible) {
             EXPECT_EQ(r[1].toDouble(), 0.01);
             ++kept;
