@@ -307,10 +307,12 @@ std::string setVendedor(CallContext& c)
         if (allItems)
             spread.push_back({b, o, i, vend, pct});
     }
+    const std::set<ItemKey> direct = touched;
     for (const Written& w : spread)
         writeOnOtherItems(c, w, !access.at(w.branch).restricted(), touched);
+    // an item the user did not touch himself is named in the refusal
     for (const ItemKey& k : touched)
-        checkTotal(c.db, k);
+        checkTotal(c.db, k, !direct.contains(k));
     tx.commit();
     return "null";
 }

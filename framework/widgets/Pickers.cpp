@@ -19,35 +19,31 @@ namespace fw {
 
 namespace {
 
-// First visible row at or after start whose field text starts with text.
-int findPrefix(RecordSet& rs, Field& f, const QString& text)
-{
-    for (int r = 0; r < rs.recordCount(); ++r) {
-        const bool hit = rs.withRow(r, [&] { return f.displayText().startsWith(text, Qt::CaseInsensitive); });
-        if (hit)
-            return r;
-    }
-    return -1;
-}
-
-Field* firstVisible(RecordSet& rs, const QString& skip = {})
-{
-    for (int i = 0; i < rs.fieldCount(); ++i)
-        if (rs.field(i).visible && rs.field(i).fieldName().compare(skip, Qt::CaseInsensitive) != 0)
-            return &rs.field(i);
-    return nullptr;
-}
-
-// The "Procurar" edit at the top of a picker.
-QLineEdit* addSearchEdit(QDialog* dialog, QVBoxLayout* lay)
+// The "Procurar" edit at the top of a picker, with the line that says when
+// nothing matches.
+QLineEdit* addSearchEdit(QDialog* dialog, QVBoxLayout* lay, QLabel*& status)
 {
     auto* form = new QFormLayout;
     auto* search = new QLineEdit(dialog);
     search->setObjectName(QStringLiteral("edtProcura"));
     search->setAccessibleName(QStringLiteral("Procurar"));
+    search->setPlaceholderText(QStringLiteral("parte do código ou do nome"));
     form->addRow(QStringLiteral("&Procurar:"), search);
+    status = new QLabel(dialog);
+    status->setObjectName(QStringLiteral("lblProcura"));
+    form->addRow(status);
     lay->addLayout(form);
     return search;
+}
+
+// Runs a search and says when nothing matched; the row found, or -1.
+int searchAndSay(RowSearch& finder, QLabel* status, const QString& text)
+{
+    const int r = finder.find(text);
+    status->setText(r < 0 && !text.trimmed().isEmpty()
+                        ? QStringLiteral("Nenhum registro contém \"%1\".").arg(text.trimmed())
+                        : QString());
+    return r;
 }
 
 QLabel* emptyLabel(const QString& caption, QWidget* parent)
@@ -60,13 +56,50 @@ QLabel* emptyLabel(const QString& caption, QWidget* parent)
 
 } // namespace
 
+QString foldForSearch(const QString& text)
+{
+    QString out;
+    const QString d = text.normalized(QString::NormalizationForm_D);
+    out.reserve(d.size());
+    for (QChar c : d)
+        if (c.category() != QChar::Mark_NonSpacing)
+            out.append(c);
+    return out.toCaseFolded();
+}
+
+int RowSearch::find(const QString& text)
+{
+    const QString needle = foldForSearch(text.trimmed());
+    if (needle.isEmpty())
+        return -1;
+    if (m_rows.empty()) {
+        std::vector<Field*> visible;
+        for (int i = 0; i < m_rs.fieldCount(); ++i)
+            if (m_rs.field(i).visible && m_rs.field(i).fieldName().compare(QLatin1String("IDMARCADO"), Qt::CaseInsensitive) != 0)
+                visible.push_back(&m_rs.field(i));
+        m_rows.reserve(static_cast<size_t>(m_rs.recordCount()));
+        for (int r = 0; r < m_rs.recordCount(); ++r)
+            m_rows.push_back(m_rs.withRow(r, [&] {
+                QStringList cells;
+                for (Field* f : visible)
+                    cells << f->displayText();
+                // a separator no typed text holds keeps columns apart
+                return foldForSearch(cells.join(QChar(0x1F)));
+            }));
+    }
+    for (size_t r = 0; r < m_rows.size(); ++r)
+        if (m_rows[r].contains(needle))
+            return static_cast<int>(r);
+    return -1;
+}
+
 TPesquisaDialog::TPesquisaDialog(RecordSet& source, const QString& caption, QWidget* parent)
     : QDialog(parent), m_rs(source), m_ds(&source)
 {
     setObjectName(QStringLiteral("frmPesquisa"));
     setWindowTitle(QStringLiteral("Pesquisa - %1").arg(captionTitle(caption)));
     auto* lay = new QVBoxLayout(this);
-    m_search = addSearchEdit(this, lay);
+    m_search = addSearchEdit(this, lay, m_status);
     m_grid = new TDBGrid(this, QStringLiteral("dbgPesquisa"));
     m_grid->setEditing(false);
     m_grid->setDataSource(&m_ds);
@@ -91,12 +124,7 @@ TPesquisaDialog::TPesquisaDialog(RecordSet& source, const QString& caption, QWid
 
 void TPesquisaDialog::search(const QString& text)
 {
-    // the check column of a list set is no key to search by
-    Field* f = firstVisible(m_rs, QStringLiteral("IDMARCADO"));
-    if (!f || text.isEmpty())
-        return;
-    const int r = findPrefix(m_rs, *f, text);
-    if (r >= 0)
+    if (const int r = searchAndSay(m_finder, m_status, text); r >= 0)
         guarded([&] { m_rs.moveTo(r); });
 }
 
@@ -214,7 +242,7 @@ TPesquisaListaDialog::TPesquisaListaDialog(RecordSet& source, const QString& key
     setObjectName(QStringLiteral("frmPesquisaLista"));
     setWindowTitle(QStringLiteral("Seleção - %1").arg(captionTitle(caption)));
     auto* lay = new QVBoxLayout(this);
-    m_search = addSearchEdit(this, lay);
+    m_search = addSearchEdit(this, lay, m_status);
     m_model = new CheckListModel(source, keyField, this);
     m_model->preselect(splitListText(selection));
     m_view = new QTableView(this);
@@ -274,19 +302,7 @@ bool TPesquisaListaDialog::eventFilter(QObject* o, QEvent* e)
 
 void TPesquisaListaDialog::search(const QString& text)
 {
-    RecordSet& rs = m_rs;
-    Field* f = nullptr;
-    for (int i = 0; i < rs.fieldCount(); ++i) {
-        const Field& c = rs.field(i);
-        if (c.visible && c.fieldName().compare(QLatin1String("IDMARCADO"), Qt::CaseInsensitive) != 0) {
-            f = &rs.field(i);
-            break;
-        }
-    }
-    if (!f || text.isEmpty())
-        return;
-    const int r = findPrefix(rs, *f, text);
-    if (r >= 0)
+    if (const int r = searchAndSay(m_finder, m_status, text); r >= 0)
         m_view->setCurrentIndex(m_model->index(r, 1));
 }
 
@@ -317,7 +333,7 @@ TProcuraDialog::TProcuraDialog(RecordSet& source, QWidget* parent) : QDialog(par
 
 bool TProcuraDialog::findNext()
 {
-    const QString text = m_text->text().trimmed();
+    const QString text = foldForSearch(m_text->text().trimmed());
     Field* f = m_rs.findField(m_field->currentData().toString());
     if (!f || text.isEmpty() || m_rs.isEmpty())
         return false;
@@ -325,7 +341,7 @@ bool TProcuraDialog::findNext()
     const int start = m_rs.recNo() < 0 ? 0 : m_rs.recNo() + 1;
     for (int k = 0; k < n; ++k) {
         const int r = (start + k) % n;
-        if (m_rs.withRow(r, [&] { return f->displayText().contains(text, Qt::CaseInsensitive); })) {
+        if (m_rs.withRow(r, [&] { return foldForSearch(f->displayText()).contains(text); })) {
             m_rs.moveTo(r);
             m_status->setText(QStringLiteral("Registro %1 de %2.").arg(r + 1).arg(n));
             return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "DataGrid.h"
 
 #include <QAbstractTableModel>
@@ -13,7 +15,23 @@ class QTableView;
 
 namespace fw {
 
-// Single pick from a record set: incremental search on the first column,
+// Text folded for searching: case and accents ignored ("José" finds "jose").
+QString foldForSearch(const QString& text);
+
+// The "Procurar" of a picker: the first row where any visible column holds
+// the typed text, in part, ignoring case and accents. The rows' texts are
+// folded once, on the first search.
+class RowSearch {
+public:
+    explicit RowSearch(RecordSet& rs) : m_rs(rs) {}
+    int find(const QString& text);
+
+private:
+    RecordSet& m_rs;
+    std::vector<QString> m_rows;
+};
+
+// Single pick from a record set: incremental search on every visible column,
 // Enter or a double click picks, Esc cancels.
 class TPesquisaDialog : public QDialog {
     Q_OBJECT
@@ -21,13 +39,16 @@ public:
     TPesquisaDialog(RecordSet& source, const QString& caption, QWidget* parent = nullptr);
     TDBGrid* grid() const { return m_grid; }
     QLineEdit* searchEdit() const { return m_search; }
+    QLabel* searchStatus() const { return m_status; }
 
 private:
     void search(const QString& text);
     RecordSet& m_rs;
     DataSource m_ds;
+    RowSearch m_finder{m_rs};
     TDBGrid* m_grid;
     QLineEdit* m_search;
+    QLabel* m_status;
 };
 
 // The rows of a record set with a check column in front.
@@ -65,6 +86,8 @@ public:
                          QWidget* parent = nullptr);
     QTableView* view() const { return m_view; }
     CheckListModel* model() const { return m_model; }
+    QLineEdit* searchEdit() const { return m_search; }
+    QLabel* searchStatus() const { return m_status; }
     QString selection() const;
 
 protected:
@@ -73,12 +96,14 @@ protected:
 private:
     void search(const QString& text);
     RecordSet& m_rs;
+    RowSearch m_finder{m_rs};
     CheckListModel* m_model;
     QTableView* m_view;
     QLineEdit* m_search;
+    QLabel* m_status;
 };
 
-// Finds a record by a field's text (contains, ignoring case), from the
+// Finds a record by a field's text (contains, ignoring case and accents), from the
 // record after the current one on.
 class TProcuraDialog : public QDialog {
     Q_OBJECT

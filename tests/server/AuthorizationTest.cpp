@@ -332,7 +332,7 @@ TEST_F(Gates, EveryItemWriteMeetsTheGatesOfADirectChangeOfEachLine)
     s->db->exec(QStringLiteral("INSERT INTO COMISITEMPED (CDFILIAL, NRPEDIDO, NRITEMPED, CDVENDEDOR, VRPECOMITPED) VALUES "
                                "('0001', ?, ?, '0007', 98.5)"),
                 {QString::fromStdString(t.order), QString::fromStdString(all[2])});
-    expectRefused([&] { return spread(2); }, kTotal);
+    expectRefused([&] { return spread(2); }, kTotal + " Pedido " + t.order + ", item " + all[2] + ": 100,50 %.");
 
     // items above status 3 are left alone; the rest get the line
     s->db->exec(QStringLiteral("UPDATE COMISITEMPED SET VRPECOMITPED = 1 WHERE CDFILIAL = '0001' AND NRPEDIDO = ?"),

@@ -147,6 +147,39 @@ TEST_F(Pickers, SinglePickerSearchesAndPicks)
     EXPECT_EQ(said, QStringLiteral("Não há vendedor cadastrado."));
 }
 
+TEST_F(Pickers, SearchFindsPartOfAnyColumnIgnoringCaseAndAccentsAndSaysWhenNothingMatches)
+{
+    rs.moveTo(4);
+    rs.edit();
+    rs.fieldByName(u"NMFANVEN").setValue(QStringLiteral("José Araújo"));
+    rs.post();
+    rs.first();
+    whenOpen<TPesquisaDialog>([this](TPesquisaDialog& d) {
+        QTest::keyClicks(d.searchEdit(), QStringLiteral("ARAUJ")); // part of the name, without its accent
+        EXPECT_EQ(rs.fieldByName(u"CDVENDEDOR").asString(), QStringLiteral("0005"));
+        EXPECT_TRUE(d.searchStatus()->text().isEmpty());
+        d.searchEdit()->clear();
+        QTest::keyClicks(d.searchEdit(), QStringLiteral("0007"));
+        EXPECT_EQ(rs.fieldByName(u"CDVENDEDOR").asString(), QStringLiteral("0007"));
+        d.searchEdit()->clear();
+        QTest::keyClicks(d.searchEdit(), QStringLiteral("xyz"));
+        EXPECT_EQ(d.searchStatus()->text(), QStringLiteral("Nenhum registro contém \"xyz\"."));
+        EXPECT_EQ(rs.fieldByName(u"CDVENDEDOR").asString(), QStringLiteral("0007")); // stays where it was
+        QTest::keyClick(d.grid(), Qt::Key_Escape);
+    });
+    EXPECT_FALSE(Pesquisar(rs, QStringLiteral("Vendedor|Não há vendedor cadastrado."), false, true));
+
+    QString list;
+    whenOpen<TPesquisaListaDialog>([](TPesquisaListaDialog& d) {
+        QTest::keyClicks(d.searchEdit(), QStringLiteral("jose"));
+        EXPECT_EQ(d.view()->currentIndex().row(), 4);
+        QTest::keyClicks(d.searchEdit(), QStringLiteral("!"));
+        EXPECT_EQ(d.searchStatus()->text(), QStringLiteral("Nenhum registro contém \"jose!\"."));
+        clickButton(d, QStringLiteral("Cancelar"));
+    });
+    EXPECT_FALSE(PesquisaLista(rs, QStringLiteral("CDVENDEDOR"), QStringLiteral("Vendedor"), false, list));
+}
+
 TEST_F(Pickers, MessageBoxesAnswerInPortuguese)
 {
     whenOpen<QMessageBox>([](QMessageBox& m) {
