@@ -166,14 +166,22 @@ MainWindow::~MainWindow()
         m_host.setMainWindow(nullptr);
 }
 
-bool MainWindow::runLogin()
+bool MainWindow::runLogin(const LoginData& given)
 {
     LoginDialog dlg(this);
-    LoginData keep = m_host.loginData();
-    if (!keep.operador.isEmpty()) {
-        keep.password.clear();
-        dlg.setData(keep);
+    // what was saved, or the session's own values when it is signing in
+    // again; over them what the command line gave
+    LoginData shown = dlg.data();
+    if (!m_host.loginData().operador.isEmpty()) {
+        shown = m_host.loginData();
+        shown.password.clear();
     }
+    for (auto [field, value] : {std::pair{&shown.server, given.server}, {&shown.db, given.db},
+                                {&shown.operador, given.operador}, {&shown.password, given.password},
+                                {&shown.branch, given.branch}})
+        if (!value.isEmpty())
+            *field = value;
+    dlg.setData(shown);
     dlg.tryLogin = [this](const LoginData& d) {
         try {
             m_host.logout();

@@ -38,7 +38,8 @@ public:
     ~MainWindow() override;
     QMdiArea* mdiArea() const { return m_mdi; }
     // Runs the login dialog; false when the user gave up.
-    bool runLogin();
+    // The login dialog; what the command line gave fills its fields.
+    bool runLogin(const LoginData& given = {});
     void refreshStatus();
     // Opens a module, reporting a failure in a box.
     void openModule(const QString& code);

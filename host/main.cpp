@@ -45,7 +45,7 @@ int main(int argc, char** argv)
         }
         main.show();
         if (!scripted) {
-            if (!main.runLogin())
+            if (!main.runLogin(d))
                 return 0;
         }
         if (args.isSet(open))
