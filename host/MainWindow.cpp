@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "widgets/Mdi.h"
+
 #include "core/Context.h"
 #include "core/FwError.h"
 #include "widgets/QtUi.h"
@@ -133,7 +135,8 @@ MainWindow::MainWindow(Host& host) : m_host(host)
     quit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(quit, &QAction::triggered, this, &QWidget::close);
     QMenu* windows = menuBar()->addMenu(QStringLiteral("&Janelas"));
-    windows->addAction(QStringLiteral("&Cascata"), m_mdi, &QMdiArea::cascadeSubWindows);
+    windows->addAction(QStringLiteral("&Cascata"), this, [this] { fw::CascadeChildWindows(m_mdi); })
+        ->setObjectName(QStringLiteral("mnuCascata"));
     windows->addAction(QStringLiteral("&Lado a lado"), m_mdi, &QMdiArea::tileSubWindows);
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("lblStatus"));

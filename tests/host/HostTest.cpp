@@ -3,6 +3,8 @@
 // the invoice module, error reporting and an expired session.
 #include "HostFixture.h"
 
+#include <QAction>
+
 #include <QScrollBar>
 
 #include "Globals.h"
@@ -227,6 +229,41 @@ TEST_F(HostFixture, LoadBplOpensTheInvoicesOfTheOrder)
     EXPECT_EQ(label->text(), QStringLiteral("Filial %1 - Pedido %2").arg(b, o));
     main->resize(900, 500);
     shoot(*main, "nota-fiscal.png");
+}
+
+TEST_F(HostFixture, NewWindowsOpenFullyVisibleAndCascadingKeepsTheirSizes)
+{
+    fw::SetDesktopSize(QSize(1920, 1080)); // the screens open at their designed size
+    main->resize(1280, 860);
+    settle();
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    const auto rows = s.db->rows(QStringLiteral("SELECT CDFILIAL, NRPEDIDO FROM NOTAFISCAL ORDER BY 1, 2"));
+    ASSERT_FALSE(rows.empty());
+    fw::LoadBPL(QStringLiteral("PED00103"), {rows[0][0], rows[0][1]});
+    settle();
+    QMdiArea* area = main->mdiArea();
+    const QRect room = area->viewport()->rect();
+    const auto windows = area->subWindowList(QMdiArea::CreationOrder);
+    ASSERT_EQ(windows.size(), 2);
+    std::vector<QSize> sizes;
+    for (QMdiSubWindow* w : windows) {
+        EXPECT_TRUE(room.contains(w->geometry())) << w->widget()->objectName().toStdString() << " at " << w->x() << ","
+                                                  << w->y() << " " << w->width() << "x" << w->height();
+        sizes.push_back(w->size());
+    }
+    // Janelas -> Cascata
+    QAction* cascade = main->findChild<QAction*>(QStringLiteral("mnuCascata"));
+    ASSERT_NE(cascade, nullptr);
+    cascade->trigger();
+    settle();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(windows[i]->size(), sizes[static_cast<size_t>(i)]) << i;
+        EXPECT_TRUE(room.contains(windows[i]->geometry())) << i;
+    }
+    EXPECT_GT(windows[1]->y(), windows[0]->y()); // one below the other, both title bars visible
+    main->resize(900, 500);
+    shoot(*main, "janelas-cascata.png");
 }
 
 TEST_F(HostFixture, ServerFailuresReachTheErrorBoxAndAnExpiredSessionAsksForLoginAgain)
