@@ -10,7 +10,7 @@ packages=(
   libsimdjson-dev rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  fonts-dejavu-core xvfb xauth
+  fonts-dejavu-core xvfb xauth poppler-utils
   firebird3.0-server
 )
 

@@ -25,7 +25,8 @@ void printGrid(QPrinter& printer, const TDBGrid& grid, const QString& title)
     const QFontMetricsF fm(font, &printer);
     const double rowH = fm.height() * 1.4;
 
-    // Column widths as on screen, scaled to the page when wider.
+    // Column widths as on screen, each with a gap of 2 mm beside it, all
+    // scaled down together when wider than the page.
     std::vector<int> cols;
     double screenW = 0;
     for (int c = 0; c < m->columnCount(); ++c) {
@@ -36,8 +37,10 @@ void printGrid(QPrinter& printer, const TDBGrid& grid, const QString& title)
     }
     if (cols.empty())
         return;
-    const double scale = std::min(pageW / std::max(screenW, 1.0), printer.resolution() / 96.0);
-    std::vector<double> widths;
+    const double gap = std::min(printer.resolution() * 2.0 / 25.4, pageW / (4.0 * static_cast<double>(cols.size())));
+    const double room = pageW - gap * static_cast<double>(cols.size());
+    const double scale = std::min(room / std::max(screenW, 1.0), printer.resolution() / 96.0);
+    std::vector<double> widths; // text width of each column, its gap not included
     for (int c : cols)
         widths.push_back(grid.columnWidth(c) * scale);
 
@@ -62,11 +65,12 @@ void printGrid(QPrinter& printer, const TDBGrid& grid, const QString& title)
         double x = 0;
         p.setFont(bold);
         for (size_t i = 0; i < cols.size(); ++i) {
-            const QRectF cell(x, y, widths[i], rowH);
+            const QRectF cell(x, y, widths[i] + gap, rowH);
             p.fillRect(cell, QColor(0xE8, 0xE8, 0xE8));
-            p.drawText(cell.adjusted(3, 0, -3, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                       m->headerData(cols[i], Qt::Horizontal, Qt::DisplayRole).toString());
-            x += widths[i];
+            p.drawText(cell.adjusted(gap / 2, 0, -gap / 2, 0), Qt::AlignLeft | Qt::AlignVCenter,
+                       fm.elidedText(m->headerData(cols[i], Qt::Horizontal, Qt::DisplayRole).toString(), Qt::ElideRight,
+                                     widths[i]));
+            x += widths[i] + gap;
         }
         p.setFont(font);
         y += rowH;
@@ -77,10 +81,10 @@ void printGrid(QPrinter& printer, const TDBGrid& grid, const QString& title)
                 const QModelIndex idx = m->index(r, cols[i]);
                 const QVariant align = m->data(idx, Qt::TextAlignmentRole);
                 const Qt::Alignment a = align.isValid() ? Qt::Alignment(align.toInt()) : Qt::Alignment(Qt::AlignLeft);
-                const QRectF cell(x, y, widths[i], rowH);
-                p.drawText(cell.adjusted(3, 0, -3, 0), static_cast<int>((a & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter),
-                           fm.elidedText(m->data(idx, Qt::DisplayRole).toString(), Qt::ElideRight, widths[i] - 6));
-                x += widths[i];
+                const QRectF text(x + gap / 2, y, widths[i], rowH);
+                p.drawText(text, static_cast<int>((a & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter),
+                           fm.elidedText(m->data(idx, Qt::DisplayRole).toString(), Qt::ElideRight, widths[i]));
+                x += widths[i] + gap;
             }
             p.setPen(QColor(0xD0, 0xD0, 0xD0));
             p.drawLine(QPointF(0, y + rowH), QPointF(x, y + rowH));
