@@ -247,6 +247,7 @@ void TfrmComissaoVend::buildUi()
     medCdFilial = new QLineEdit(panFilial);
     medCdFilial->setObjectName(QStringLiteral("medCdFilial"));
     medCdFilial->setInputMask(QStringLiteral(">nnnn; "));
+    fw::caretToFirstFree(medCdFilial);
     medCdFilial->setMaxLength(4);
     medCdFilial->setFixedWidth(60);
     medCdFilial->setAccessibleName(QStringLiteral("Filial"));

@@ -165,6 +165,7 @@ void TfrmFiltroComisVend::buildUi()
                                     std::tuple{medAteIntervalo, "medAteIntervalo", "Nº pedido até"}}) {
         edit->setObjectName(QLatin1String(name));
         edit->setInputMask(QStringLiteral("0000000000; "));
+        fw::caretToFirstFree(edit);
         edit->setAccessibleName(QString::fromUtf8(text));
         edit->setMaximumWidth(fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12 + 12);
     }

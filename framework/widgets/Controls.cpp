@@ -14,10 +14,59 @@
 
 namespace fw {
 
+namespace {
+
+class CaretToFirstFree : public QObject {
+public:
+    static constexpr const char* kName = "caretToFirstFree";
+    explicit CaretToFirstFree(QLineEdit* edit) : QObject(edit), m_edit(edit)
+    {
+        setObjectName(QLatin1String(kName));
+        edit->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* e) override
+    {
+        if (e->type() == QEvent::MouseButtonRelease && !m_edit->hasSelectedText())
+            fix(false); // the press has placed the cursor where the click landed
+        else if (e->type() == QEvent::FocusIn) {
+            const auto reason = static_cast<QFocusEvent*>(e)->reason();
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason)
+                // after the edit's own focus handling has placed its cursor
+                QMetaObject::invokeMethod(this, [this] { fix(true); }, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    // A click keeps its place unless it is past the first free position.
+    void fix(bool tabbed)
+    {
+        if (m_edit->inputMask().isEmpty() || !m_edit->hasFocus())
+            return;
+        const QString shown = m_edit->displayText();
+        const QString mask = m_edit->inputMask();
+        const QChar blank = mask.contains(QLatin1Char(';')) ? mask.at(mask.lastIndexOf(QLatin1Char(';')) + 1) : QLatin1Char(' ');
+        const int free = shown.indexOf(blank);
+        if (free >= 0 && (tabbed || m_edit->cursorPosition() > free || m_edit->hasSelectedText()))
+            m_edit->setCursorPosition(free);
+    }
+    QLineEdit* m_edit;
+};
+
+} // namespace
+
+void caretToFirstFree(QLineEdit* edit)
+{
+    if (!edit->findChild<QObject*>(QLatin1String(CaretToFirstFree::kName), Qt::FindDirectChildrenOnly))
+        new CaretToFirstFree(edit);
+}
+
 TDateEditPlus::TDateEditPlus(QWidget* parent, const QString& name) : QLineEdit(parent)
 {
     setObjectName(name);
     setInputMask(QStringLiteral("99/99/9999; "));
+    caretToFirstFree(this);
     setMaximumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00/00/00000")) + 16);
 }
 

@@ -8,6 +8,11 @@
 
 namespace fw {
 
+// A masked edit takes what is typed after a click or a Tab into it: the
+// cursor goes to the first free position when it would land past it (a
+// full field keeps Qt's own behaviour, so that typing overwrites).
+void caretToFirstFree(QLineEdit* edit);
+
 // A date edit: dd/MM/yyyy under the mask "99/99/9999; ", blank allowed,
 // strictly validated (31/02/2024 is no date).
 class TDateEditPlus : public QLineEdit {

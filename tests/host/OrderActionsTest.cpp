@@ -254,7 +254,8 @@ TEST_F(SearchDialogTest, RecalculationChangesExactlyTheLinesOfTheRange)
         "I.NRITEMPED = CI.NRITEMPED JOIN PEDIDO P ON P.CDFILIAL = CI.CDFILIAL AND P.NRPEDIDO = CI.NRPEDIDO WHERE "
         "P.DTENTPED >= ? AND P.DTENTPED < ? AND COALESCE(P.IDCANCCOMISPED, 'N') <> 'S' AND I.IDSITITEMPED NOT IN "
         "('4', '5', '6', '7') AND NOT EXISTS (SELECT 1 FROM CONTAPAGA CP WHERE CP.CDFILIAL = P.CDFILIAL AND "
-        "CP.NRPEDIDO = P.NRPEDIDO)");
+        "CP.NRPEDIDO = P.NRPEDIDO) AND EXISTS (SELECT 1 FROM PAREXPEDICAO PE WHERE PE.CDFILIAL = P.CDFILIAL AND "
+        "PE.IDCOMISPERIODO = 'N')"); // a branch that generates commission by period is not recalculated here
     const int expected = s.db->scalar(QStringLiteral("SELECT COUNT(*) ") + linesOfRange, {from, to + 1}).toInt();
     ASSERT_GT(expected, 0);
     withDialog([&](TfrmBuscaComissao& f) {

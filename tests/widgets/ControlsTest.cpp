@@ -68,6 +68,39 @@ TEST_F(Controls, DateEditIsStrictAndBlankIsEmpty)
     EXPECT_TRUE(EmptyString(dep.text()));
 }
 
+TEST_F(Controls, MaskedFieldsTakeWhatIsTypedAfterAClickOrATab)
+{
+    auto* before = new QLineEdit(&form);
+    before->setGeometry(10, 10, 100, 24);
+    auto* date = new TDateEditPlus(&form, QStringLiteral("depDeEntrega"));
+    date->setGeometry(10, 50, 120, 24);
+    auto* number = new QLineEdit(&form);
+    number->setInputMask(QStringLiteral("0000000000; "));
+    caretToFirstFree(number);
+    number->setGeometry(10, 90, 160, 24);
+    show();
+    // a click past the blanks of an empty field
+    QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(date->width() - 8, date->height() / 2));
+    QApplication::processEvents();
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("10122026"));
+    EXPECT_EQ(date->displayText(), QStringLiteral("10/12/2026"));
+    // a click in the middle of a filled field stays where it landed
+    QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(4, date->height() / 2));
+    QApplication::processEvents();
+    EXPECT_LT(date->cursorPosition(), 2);
+    // Tab into a half-typed field goes on from where it stopped
+    number->setText(QStringLiteral("123"));
+    before->setFocus();
+    QApplication::processEvents();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QApplication::processEvents();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QApplication::processEvents();
+    ASSERT_EQ(QApplication::focusWidget(), number);
+    QTest::keyClicks(number, QStringLiteral("45"));
+    EXPECT_EQ(number->text().trimmed(), QStringLiteral("12345"));
+}
+
 TEST_F(Controls, BranchMaskUpperCasesAndTakesDigits)
 {
     QLineEdit med(&form);
