@@ -11,6 +11,9 @@
 
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolButton>
 
 using namespace testsupport;
 
@@ -49,6 +52,40 @@ TEST_F(HostFixture, IniProcTwiceShowsOneScreenAndUnitsStartOnceInOrder)
     screen->mnuFormularioClick();
     settle();
     shoot(*main, "comissao-itens.png");
+}
+
+// The demo's path: signed in to a branch the module is bound to, the screen
+// takes that branch for good and loads its orders as it opens.
+TEST_F(HostFixture, ModuleBoundToTheLoginsBranchLoadsItsOrdersOnOpening)
+{
+    shell.logout();
+    shell.login({QStringLiteral("127.0.0.1:%1").arg(proxy.port), QStringLiteral("sqlite:") + s.url.path,
+                 QStringLiteral("ADM"), s.password(QStringLiteral("ADM")), QStringLiteral("0001")});
+    proxy.clear();
+    modals = 0;
+    TfrmComissaoVend* sc = openScreen();
+    ASSERT_NE(sc, nullptr);
+    settle();
+    EXPECT_EQ(sc->medCdFilial->text(), QStringLiteral("0001"));
+    EXPECT_FALSE(sc->edtNmFilial->text().isEmpty());
+    EXPECT_EQ(modals, 1); // the filter dialog, confirmed
+    ASSERT_EQ(proxy.count("GetPedido"), 1u);
+    EXPECT_EQ(proxy.params("GetPedido")[0][28], "0001");
+    EXPECT_GT(sc->cdsPedido.recordCount(), 0);
+    // the branch cannot be changed, whatever state the screen goes through
+    for (QWidget* w : {static_cast<QWidget*>(sc->medCdFilial), static_cast<QWidget*>(sc->btnFilial),
+                       static_cast<QWidget*>(sc->lblFilial)})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    sc->mnuFormularioClick();
+    settle();
+    sc->mnuFolhaDadosClick();
+    settle();
+    EXPECT_FALSE(sc->medCdFilial->isEnabled());
+    // opened again from the menu: the same screen, nothing asked twice
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    EXPECT_EQ(screens().size(), 1);
+    EXPECT_EQ(proxy.count("GetPedido"), 1u);
 }
 
 TEST_F(HostFixture, LoginDialogHelpAndTheEmptyMainWindow)
@@ -146,6 +183,34 @@ TEST_F(HostFixture, ScreenOpensMaximisedOnA640By480Desktop)
     settle();
     EXPECT_FALSE(sc->findChild<fw::TCompactRow*>(QStringLiteral("panBotoes"))->compact());
     EXPECT_EQ(sc->sbtIncluir->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+}
+
+// The branch bar's commands say in full what they do when the window has
+// the room, and shrink to their icons only when it has not.
+TEST_F(HostFixture, BranchBarCommandsShowTheirWholeCaptionsWhenThereIsRoom)
+{
+    TfrmComissaoVend* sc = openLoaded();
+    ASSERT_NE(sc, nullptr);
+    auto* bar = sc->findChild<fw::TCompactRow*>(QStringLiteral("panFilial"));
+    ASSERT_NE(bar, nullptr);
+    auto* sub = qobject_cast<QMdiSubWindow*>(sc->parentWidget());
+    main->resize(1280, 800);
+    sub->resize(1250, 600);
+    settle();
+    EXPECT_FALSE(bar->compact());
+    EXPECT_EQ(sc->sbtNotaPed->text(), QStringLiteral("Nota Fiscal do Pedido"));
+    EXPECT_EQ(sc->sbtBuscaComissao->text(), QStringLiteral("Busca Percentual de Comissão Automático"));
+    for (QToolButton* b : {sc->sbtNotaPed, sc->sbtBuscaComissao}) {
+        EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+        EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString() << " is cut";
+    }
+    sub->resize(560, 400);
+    settle();
+    EXPECT_TRUE(bar->compact());
+    for (QToolButton* b : {sc->sbtNotaPed, sc->sbtBuscaComissao}) {
+        EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonIconOnly);
+        EXPECT_EQ(b->accessibleName(), b->text()); // still named in full
+    }
 }
 
 TEST_F(HostFixture, MissingAndBrokenModulesAreMessagesNotCrashes)
@@ -328,6 +393,50 @@ TEST_F(HostFixture, LoginOverHttpsChecksTheCertificateAndTheScreenWorksOverIt)
     EXPECT_GT(sc->cdsPedido.recordCount(), 0);
     EXPECT_EQ(proxy.count("GetPedido"), 0u) << "the orders came by plain HTTP";
     // close what keeps connections open before the server stops
+    main->mdiArea()->closeAllSubWindows();
+    settle();
+    shell.logout();
+    qunsetenv("PED_CA_FILE");
+}
+
+// Signed in over HTTPS, the filter dialog's own connection uses it too: its
+// municipality, salesman and order-number pickers get their lists.
+TEST_F(HostFixture, FilterPickersWorkOverTheLoginsHttps)
+{
+    QTemporaryDir dir;
+    std::string error;
+    const TlsFiles tls = makeCertificate(dir, error);
+    ASSERT_FALSE(tls.cert.isEmpty()) << error;
+    HttpsServer https(s.url, tls);
+    shell.logout();
+    qputenv("PED_CA_FILE", tls.cert.toLocal8Bit());
+    ASSERT_NO_THROW(shell.login({QStringLiteral("https://127.0.0.1:%1").arg(https.port),
+                                 QStringLiteral("sqlite:") + s.url.path, QStringLiteral("ADM"),
+                                 s.password(QStringLiteral("ADM")), branch}));
+    TfrmComissaoVend* sc = openLoaded();
+    ASSERT_NE(sc, nullptr);
+    {
+        TfrmFiltroComisVend d(sc);
+        d.FormCreate();
+        d.show();
+        settle();
+        d.FormActivate();
+        QStringList lists;
+        ui.onPesquisaLista = [&](fw::RecordSet& rs, const QString& key, const QString&, QString&) {
+            lists << QStringLiteral("%1:%2").arg(key).arg(rs.recordCount() > 0);
+            return false;
+        };
+        ui.messages.clear();
+        for (QRadioButton* option : {d.rbtLMuniciCli, d.rbtLVendedor, d.rbtLNrPedido}) {
+            option->setChecked(true);
+            option->setFocus();
+            settle();
+            QTest::keyClick(option, Qt::Key_F9);
+        }
+        EXPECT_EQ(lists, QStringList({"CONCATENADOS:1", "CDVENDEDOR:1", "NRPEDIDO:1"}));
+        EXPECT_TRUE(ui.messages.empty()) << ui.lastText().toStdString();
+        d.FormClose();
+    }
     main->mdiArea()->closeAllSubWindows();
     settle();
     shell.logout();
