@@ -365,26 +365,54 @@ TEST(FilterRecord, DefaultsAndTypeInformation)
 
 namespace {
 
+// The shell beside a second server on the same database that speaks HTTPS
+// only, with a certificate made for 127.0.0.1 that no authority signed.
+class HttpsTest : public HostFixture {
+protected:
+    void SetUp() override
+    {
+        HostFixture::SetUp();
+        std::string error;
+        tls = makeCertificate(dir, error);
+        ASSERT_FALSE(tls.cert.isEmpty()) << error;
+        https = std::make_unique<HttpsServer>(s.url, tls);
+        shell.logout();
+        qunsetenv("PED_CA_FILE");
+    }
+    void TearDown() override
+    {
+        // close what keeps connections open before the server stops
+        main->mdiArea()->closeAllSubWindows();
+        settle();
+        shell.logout();
+        qunsetenv("PED_CA_FILE");
+        https.reset();
+        HostFixture::TearDown();
+    }
+    host::LoginData login()
+    {
+        return {QStringLiteral("https://127.0.0.1:%1").arg(https->port), QStringLiteral("sqlite:") + s.url.path,
+                QStringLiteral("ADM"), s.password(QStringLiteral("ADM")), branch};
+    }
+    void trust() const { qputenv("PED_CA_FILE", tls.cert.toLocal8Bit()); }
+
+    QTemporaryDir dir;
+    TlsFiles tls;
+    std::unique_ptr<HttpsServer> https;
+};
+
 // Signing in to a server that speaks HTTPS: a certificate nobody vouches for
 // is refused with its reason; trusted, the screen loads its orders over it.
-TEST_F(HostFixture, LoginOverHttpsChecksTheCertificateAndTheScreenWorksOverIt)
+TEST_F(HttpsTest, LoginOverHttpsChecksTheCertificateAndTheScreenWorksOverIt)
 {
-    QTemporaryDir dir;
-    std::string error;
-    const TlsFiles tls = makeCertificate(dir, error);
-    ASSERT_FALSE(tls.cert.isEmpty()) << error;
-    HttpsServer https(s.url, tls);
-    shell.logout();
-    const host::LoginData d{QStringLiteral("https://127.0.0.1:%1").arg(https.port), QStringLiteral("sqlite:") + s.url.path,
-                            QStringLiteral("ADM"), s.password(QStringLiteral("ADM")), branch};
-    qunsetenv("PED_CA_FILE");
+    const host::LoginData d = login();
     try {
         shell.login(d);
         ADD_FAILURE() << "signed in with an unknown certificate";
     } catch (const fw::Error& e) {
         EXPECT_TRUE(e.text().startsWith(QStringLiteral("Conexão segura com o servidor https://127.0.0.1:"))) << e.text().toStdString();
     }
-    qputenv("PED_CA_FILE", tls.cert.toLocal8Bit());
+    trust();
     proxy.clear();
     ASSERT_NO_THROW(shell.login(d));
     EXPECT_TRUE(fw::ctx().login.webTls);
@@ -392,27 +420,14 @@ TEST_F(HostFixture, LoginOverHttpsChecksTheCertificateAndTheScreenWorksOverIt)
     ASSERT_NE(sc, nullptr);
     EXPECT_GT(sc->cdsPedido.recordCount(), 0);
     EXPECT_EQ(proxy.count("GetPedido"), 0u) << "the orders came by plain HTTP";
-    // close what keeps connections open before the server stops
-    main->mdiArea()->closeAllSubWindows();
-    settle();
-    shell.logout();
-    qunsetenv("PED_CA_FILE");
 }
 
 // Signed in over HTTPS, the filter dialog's own connection uses it too: its
 // municipality, salesman and order-number pickers get their lists.
-TEST_F(HostFixture, FilterPickersWorkOverTheLoginsHttps)
+TEST_F(HttpsTest, FilterPickersWorkOverTheLoginsHttps)
 {
-    QTemporaryDir dir;
-    std::string error;
-    const TlsFiles tls = makeCertificate(dir, error);
-    ASSERT_FALSE(tls.cert.isEmpty()) << error;
-    HttpsServer https(s.url, tls);
-    shell.logout();
-    qputenv("PED_CA_FILE", tls.cert.toLocal8Bit());
-    ASSERT_NO_THROW(shell.login({QStringLiteral("https://127.0.0.1:%1").arg(https.port),
-                                 QStringLiteral("sqlite:") + s.url.path, QStringLiteral("ADM"),
-                                 s.password(QStringLiteral("ADM")), branch}));
+    trust();
+    ASSERT_NO_THROW(shell.login(login()));
     TfrmComissaoVend* sc = openLoaded();
     ASSERT_NE(sc, nullptr);
     {
@@ -437,10 +452,6 @@ TEST_F(HostFixture, FilterPickersWorkOverTheLoginsHttps)
         EXPECT_TRUE(ui.messages.empty()) << ui.lastText().toStdString();
         d.FormClose();
     }
-    main->mdiArea()->closeAllSubWindows();
-    settle();
-    shell.logout();
-    qunsetenv("PED_CA_FILE");
 }
 
 } // namespace
