@@ -6,10 +6,13 @@
 #include "core/Context.h"
 #include "core/DateUtil.h"
 #include "core/FormatUtil.h"
+#include "core/FwError.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QPalette>
 #include <QScopeGuard>
+#include <cmath>
 
 using namespace fw;
 
@@ -82,6 +85,21 @@ void TfrmComissaoVend::cdsPedidoBeforeScroll()
 
 void TfrmComissaoVend::cdsPedidoAfterScroll()
 {
+    if (!cdsPedido.active() || cdsPedido.isEmpty()) {
+        // No order: nothing to ask the server, and no items of an earlier
+        // order may stay on screen.
+        if (cdsItemPedido.active())
+            cdsItemPedido.emptyDataSet();
+        else
+            cdsItemPedidoAfterScroll();
+        nedTotal->SetNumber(0);
+        dbgVendedor->setEditing(false);
+        dtsPadraoStateChange();
+        if (onListPage())
+            dtsPedidoStateChange();
+        btnCancelaComissao->SetDown(false);
+        return;
+    }
     try {
         BusyGuard busy(6);
         const Payload items = CheckResultServ(
@@ -111,9 +129,17 @@ void TfrmComissaoVend::cdsPedidoAfterScroll()
             double total = 0;
             for (cdsSomatorio.first(); !cdsSomatorio.eof(); cdsSomatorio.next())
                 total = RoundDec(total, 2) + RoundDec(cdsSomatorio.fieldByName(u"VRTOTAL").asFloat(), 2);
+            if (!std::isfinite(total))
+                throw Error(QStringLiteral("soma dos itens fora do alcance"));
             nedTotal->SetNumber(total);
-        } catch (const std::exception&) {
-            // the total is a convenience: a failure only leaves it at zero
+        } catch (...) {
+            // The total is a convenience and the items are shown all the
+            // same; but a total that could not be made is blank, never a
+            // zero that reads as a real one, and the reason goes to the log.
+            nedTotal->clear();
+            qWarning().noquote() << QStringLiteral("Total do pedido %1 não calculado: %2")
+                                        .arg(cdsPedido.fieldByName(u"NRPEDIDO").asString(),
+                                             exceptionText(std::current_exception()));
         }
     } catch (...) {
         dtsPadraoStateChange();

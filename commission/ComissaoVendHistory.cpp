@@ -11,6 +11,15 @@
 
 using namespace fw;
 
+namespace {
+
+QString noReasonText()
+{
+    return QStringLiteral("o servidor não informou o motivo.");
+}
+
+} // namespace
+
 void TfrmComissaoVend::declareHistory()
 {
     declareField(cdsHistComissao, "DTHRALTER", FieldType::DateTime, 0, QStringLiteral("Data/Hora")).displayWidth = 19;
@@ -79,6 +88,7 @@ void TfrmComissaoVend::loadHistory()
     lblHistorico->setVisible(false);
     const bool any = cdsItemPedido.active() && !cdsItemPedido.isEmpty();
     QString failure;
+    bool failed = false;
     if (any) {
         const ServerResult r = netComissaoVendedor->call(
             QStringLiteral("GetHistComissao"), {itemKey("CDFILIAL"), itemKey("NRPEDIDO"), itemKey("NRITEMPED")});
@@ -92,11 +102,14 @@ void TfrmComissaoVend::loadHistory()
         } else {
             failure = r.message;
         }
+        failed = true;
     }
     if (cdsHistComissao.active())
         cdsHistComissao.emptyDataSet();
-    if (!failure.isEmpty()) {
-        lblHistorico->setText(QStringLiteral("Histórico indisponível: ") + failure);
+    if (failed) {
+        // a failure without a text of its own still says so
+        lblHistorico->setText(QStringLiteral("Histórico indisponível: ")
+                              + (failure.trimmed().isEmpty() ? noReasonText() : failure));
         lblHistorico->setVisible(true);
     }
 }
@@ -105,13 +118,18 @@ void TfrmComissaoVend::showCommissionRule(const std::vector<RpcArg>& lookup)
 {
     lblRegraComissao->clear();
     const ServerResult r = netComissaoVendedor->call(QStringLiteral("GetRegraComissao"), lookup);
-    if (!r.ok)
-        return;
-    try {
-        cdsRegraComissao.setData(r.payload);
-        if (!cdsRegraComissao.isEmpty())
-            lblRegraComissao->setText(cdsRegraComissao.fieldByName(u"DSREGRA").asString());
-    } catch (...) {
-        lblRegraComissao->clear();
+    QString failure = r.message;
+    if (r.ok) {
+        try {
+            cdsRegraComissao.setData(r.payload);
+            if (!cdsRegraComissao.isEmpty())
+                lblRegraComissao->setText(cdsRegraComissao.fieldByName(u"DSREGRA").asString());
+            return;
+        } catch (...) {
+            failure = exceptionText(std::current_exception());
+        }
     }
+    // The percentage stands; only its explanation is missing, and says so.
+    lblRegraComissao->setText(QStringLiteral("Regra indisponível: ")
+                              + (failure.trimmed().isEmpty() ? noReasonText() : failure));
 }

@@ -54,6 +54,10 @@ void TfrmComissaoVend::cdsItemPedidoAfterScroll()
     applyPercentReadOnly();
     lblRegraComissao->clear();
     if (!any) {
+        // The lines and invoice entries of the item left behind go too.
+        for (RecordSet* rs : {&cdsLancNf, &cdsVendedor})
+            if (rs->active())
+                rs->emptyDataSet();
         loadHistory();
         return;
     }

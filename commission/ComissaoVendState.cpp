@@ -67,7 +67,7 @@ void TfrmComissaoVend::dtsPedidoStateChange()
     mnuProcurar->setEnabled(browse && hasRows(cdsPedido));
     mnuImprimir->setEnabled(browse && hasRows(cdsPedido));
     sbtFiltro->setEnabled(browse);
-    sbtNotaPed->setEnabled(browse);
+    sbtNotaPed->setEnabled(browse && hasRows(cdsPedido));
     enableBranch({medCdFilial, btnFilial, lblFilial}, !editing);
     dbnPadrao->setEnabled(!editing);
     const bool form = !editing && hasRows(cdsPedido);
@@ -97,7 +97,7 @@ void TfrmComissaoVend::dtsPadraoStateChange()
         mnuProcurar->setEnabled(browse && vendors);
         mnuImprimir->setEnabled(browse && vendors);
         sbtFiltro->setEnabled(browse);
-        sbtNotaPed->setEnabled(browse);
+        sbtNotaPed->setEnabled(browse && hasRows(cdsPedido));
         enableBranch({medCdFilial, btnFilial, lblFilial}, browse);
         dbnPadrao->setEnabled(browse);
         setPageEnabled(tshFolhaDados, !editing);

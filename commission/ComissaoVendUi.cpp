@@ -201,9 +201,9 @@ void TfrmComissaoVend::buildUi()
         return b;
     };
     sbtFiltro = tool("sbtFiltro", QStringLiteral("Filtrar"), QStringLiteral("Filtrar"), QStyle::SP_FileDialogListView);
-    sbtNotaPed = tool("sbtNotaPed", QStringLiteral("Nota Fiscal"), QStringLiteral("Nota Fiscal do Pedido"),
+    sbtNotaPed = tool("sbtNotaPed", QStringLiteral("Nota Fiscal do Pedido"), QStringLiteral("Nota Fiscal do Pedido"),
                       QStyle::SP_FileIcon);
-    sbtBuscaComissao = tool("sbtBuscaComissao", QStringLiteral("Busca Comissão"),
+    sbtBuscaComissao = tool("sbtBuscaComissao", QStringLiteral("Busca Percentual de Comissão Automático"),
                             QStringLiteral("Busca Percentual de Comissão Automático"), QStyle::SP_BrowserReload);
     btnCancelaComissao = new TButtonFlat(this, QStringLiteral("btnCancelaComissao"));
     btnCancelaComissao->setText(QStringLiteral("Cancelar Comissionamento"));

@@ -12,6 +12,7 @@
 #include "widgets/Events.h"
 
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 
 using namespace fw;
 using namespace Cli_ped03601;
@@ -59,6 +60,7 @@ void TfrmFiltroComisVend::FormCreate()
 
 void TfrmFiltroComisVend::FormActivate()
 {
+    const QScopedValueRollback activating(m_activating, true);
     update();
     TfrmComissaoVend* screen = Cli_ped03600::frmComissaoVend;
     const bool ownOrders = screen && screen->cdsParamPedido.active()

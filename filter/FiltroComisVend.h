@@ -112,6 +112,8 @@ private:
     // Runs fn with the activation handler detached.
     void withoutActivation(const std::function<void()>& fn);
     QString screenBranch() const;
+    // True while the controls are loaded from the filter record.
+    bool m_activating = false;
 };
 
 // Shows the filter dialog modally; true when the user confirmed it.

@@ -233,6 +233,7 @@ void TfrmFiltroComisVend::buildCatalogue()
         QStringLiteral("LVendedor|Vendedor deve ser informado."),
         QStringLiteral("LTipoPed|Tipo do pedido deve ser informado."),
         QStringLiteral("CLIENTE|Cliente"),
+        QStringLiteral("CLIE|Não há cliente cadastrado."),
         QStringLiteral("Municipio|Município"),
         QStringLiteral("Mun_NC|Não há município para os clientes selecionados."),
         QStringLiteral("PRODUTO|Produto"),
@@ -421,4 +422,5 @@ void TfrmFiltroComisVend::netComissaoVendedorBeforeConnect(TNetConnection& c)
 {
     c.host = WebURL();
     c.Port = WebPort();
+    c.Tls = WebTls();
 }

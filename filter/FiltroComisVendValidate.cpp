@@ -171,7 +171,8 @@ void TfrmFiltroComisVend::rbtIntervaloClick()
     btnPesqNrPed->setEnabled(!on);
     for (QWidget* w : std::initializer_list<QWidget*>{medDeIntervalo, medAteIntervalo, lblDeNrPedido, lblAteNrPedido})
         w->setEnabled(on);
-    if (isVisible())
+    // Only choosing the option moves the focus, not showing the record again.
+    if (isVisible() && !m_activating)
         focusBack(medDeIntervalo);
 }
 

@@ -13,7 +13,7 @@ iterations=${1:-300}
 dialect=${2:-sqlite}
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
-[ -x build/bin/ped-server ] || { echo "crashloop: build first (scripts/test.sh or scripts/demo.sh)" >&2; exit 1; }
+[ -x build/bin/ped-server ] || { echo "crashloop: build first (scripts/demo.sh builds build/)" >&2; exit 1; }
 command -v sqlite3 > /dev/null && command -v curl > /dev/null || bash scripts/setup.sh
 work=$(mktemp -d)
 # its own copy of the programs, so that a build meanwhile does not disturb it

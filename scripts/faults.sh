@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Fault injection under AddressSanitizer (with its leak checker): builds the
-# server's tests with -fsanitize=address into build-asan/ and runs every write
+# server's tests in the test command's sanitizer build (build-asan/) and runs every write
 # with its Nth database call failing (N = 1.. until the write gets through)
 # plus the sign-in and sign-out sweeps; any leak or memory error fails.
 # Add PED_TEST_FIREBIRD=$(bash scripts/firebird.sh) to run on Firebird.
@@ -10,9 +10,8 @@ filter=${1:-'Faults*'}
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 bash scripts/setup.sh
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPED_TESTS=ON -DPED_BENCH=OFF \
-  -DPED_FAULT_INJECTION=ON -DCMAKE_CXX_FLAGS="-fsanitize=address -fno-omit-frame-pointer" \
-  -DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address -DCMAKE_SHARED_LINKER_FLAGS=-fsanitize=address
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+  -DPED_WERROR=ON -DPED_TESTS=ON -DPED_BENCH=OFF -DPED_SANITIZE=ON -DPED_FAULT_INJECTION=ON
 cmake --build build-asan -j"$(nproc)" --target server_tests
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1
 

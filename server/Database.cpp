@@ -1,5 +1,6 @@
 #include "Database.h"
 
+#include <QDateTime>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -11,6 +12,7 @@
 #include "core/Packet.h"
 
 #include <atomic>
+#include <cstdio>
 #include <thread>
 
 namespace srv {
@@ -40,6 +42,7 @@ std::atomic<long> g_faultAt{0};
 long g_faultCalls = 0;
 faults::Kind g_faultKind = faults::Kind::Io;
 bool g_faultOnce = false, g_faultFired = false;
+std::atomic<bool> g_failRollback{false};
 #endif
 
 } // namespace
@@ -57,6 +60,7 @@ void faults::arm(long n, Kind kind, bool once)
 
 void faults::disarm()
 {
+    g_failRollback = false;
     std::lock_guard lock(g_faultMutex);
     g_faultAt = 0;
 }
@@ -65,6 +69,11 @@ long faults::calls()
 {
     std::lock_guard lock(g_faultMutex);
     return g_faultCalls;
+}
+
+void faults::failNextRollback()
+{
+    g_failRollback = true;
 }
 
 bool faults::fired()
@@ -275,10 +284,35 @@ void Db::commit()
 void Db::rollback()
 {
     m_inTx = false;
-    if (m_sqlite)
-        sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr);
-    else
-        m_db.rollback();
+    QString failure;
+#ifdef PED_FAULT_INJECTION
+    if (g_failRollback.exchange(false))
+        failure = QStringLiteral("disk I/O error");
+#endif
+    if (!failure.isEmpty()) {
+    } else if (m_sqlite) {
+        if (sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr) != SQLITE_OK)
+            failure = QString::fromUtf8(sqlite3_errmsg(m_sqlite));
+    } else if (!m_db.rollback()) {
+        failure = m_db.lastError().databaseText();
+    }
+    if (failure.isEmpty())
+        return;
+    // What the transaction holds is unknown now: the connection is not
+    // used again, and closing it discards the transaction and its locks.
+    for (auto& [sql, st] : m_stmts)
+        sqlite3_finalize(st);
+    m_stmts.clear();
+    m_db.close();
+    m_sqlite = nullptr;
+    m_closed = true;
+    throw DbError(QStringLiteral("Falha ao desfazer transação: %1; a conexão foi fechada").arg(failure));
+}
+
+void logRollbackFailure(const char* what)
+{
+    const std::string when = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString();
+    std::fprintf(stderr, "%s error %s\n", when.c_str(), what);
 }
 
 bool Db::ping()
@@ -418,7 +452,7 @@ Db& DbPool::get()
 {
     std::lock_guard lock(m_mutex);
     auto& slot = m_conns[std::this_thread::get_id()];
-    if (!slot)
+    if (!slot || slot->closed())
         slot = std::make_unique<Db>(m_url, QStringLiteral("ped-%1").arg(g_connSeq.fetch_add(1)));
     return *slot;
 }

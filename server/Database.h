@@ -69,6 +69,8 @@ void arm(long n, Kind kind, bool once = false);
 void disarm();
 bool fired();
 long calls(); // database calls since armed
+// The next rollback fails as a lost disk would make it.
+void failNextRollback();
 } // namespace faults
 #endif
 
@@ -97,8 +99,11 @@ public:
 
     void begin();
     void commit();
+    // A rollback that fails closes the connection (closing discards the
+    // transaction) and throws; the pool then opens a new one.
     void rollback();
     bool inTransaction() const { return m_inTx; }
+    bool closed() const { return m_closed; }
 
     // Calls past this moment fail with DbTimeout.
     void setDeadline(std::chrono::steady_clock::time_point t) { m_deadline = t; }
@@ -131,10 +136,15 @@ private:
     sqlite3* m_sqlite = nullptr;
     std::unordered_map<std::string, sqlite3_stmt*> m_stmts;
     bool m_inTx = false;
+    bool m_closed = false;
     QString m_lastSql;
     QVariantList m_lastParams;
     std::chrono::steady_clock::time_point m_deadline{};
 };
+
+// A rollback that failed, on the server's log (it happens in a destructor,
+// where nobody else can hear of it).
+void logRollbackFailure(const char* what);
 
 // Rolls back unless committed: every early return or exception undoes the work.
 class Transaction {
@@ -145,7 +155,8 @@ public:
         if (!m_done) {
             try {
                 m_db.rollback();
-            } catch (...) {
+            } catch (const std::exception& e) {
+                logRollbackFailure(e.what());
             }
         }
     }

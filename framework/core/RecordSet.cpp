@@ -322,7 +322,22 @@ QString Field::editText() const
 
 RecordSet::RecordSet(QString name) : m_name(std::move(name)) {}
 
-RecordSet::~RecordSet() = default;
+RecordSet::~RecordSet()
+{
+    // Observers that outlive the set must not reach it any more.
+    const auto observers = std::move(m_observers);
+    m_observers.clear();
+    for (RecordSetObserver* o : observers) {
+        std::erase(o->m_subjects, this);
+        o->rsDestroyed(*this);
+    }
+}
+
+RecordSetObserver::~RecordSetObserver()
+{
+    for (RecordSet* rs : std::vector<RecordSet*>(m_subjects))
+        rs->removeObserver(this);
+}
 
 RecordSet::RowContext::RowContext(const RecordSet& r, int row) : rs(r), saved(r.m_ctxRow)
 {
@@ -755,13 +770,16 @@ void RecordSet::enableControls()
 
 void RecordSet::addObserver(RecordSetObserver* o)
 {
-    if (std::find(m_observers.begin(), m_observers.end(), o) == m_observers.end())
+    if (std::find(m_observers.begin(), m_observers.end(), o) == m_observers.end()) {
         m_observers.push_back(o);
+        o->m_subjects.push_back(this);
+    }
 }
 
 void RecordSet::removeObserver(RecordSetObserver* o)
 {
-    m_observers.erase(std::remove(m_observers.begin(), m_observers.end(), o), m_observers.end());
+    if (std::erase(m_observers, o) > 0)
+        std::erase(o->m_subjects, this);
 }
 
 size_t RecordSet::memoryBytes() const

@@ -84,10 +84,17 @@ private:
     bool m_calculated;
 };
 
-// Receives what a record set does, so views follow it.
+// Receives what a record set does, so views follow it. Either side may die
+// first: a dying set tells its observers and forgets them, a dying observer
+// leaves every set it still watches.
 class RecordSetObserver {
 public:
-    virtual ~RecordSetObserver() = default;
+    RecordSetObserver() = default;
+    RecordSetObserver(const RecordSetObserver&) = delete;
+    RecordSetObserver& operator=(const RecordSetObserver&) = delete;
+    virtual ~RecordSetObserver();
+    // The set is being destroyed; it has already forgotten this observer.
+    virtual void rsDestroyed(RecordSet&) {}
     virtual void rsReset() = 0;
     virtual void rsRowChanged(int row) = 0;
     // Rows first..last are about to appear / disappear, then did.
@@ -97,6 +104,10 @@ public:
     virtual void rsEndRemoveRows() = 0;
     virtual void rsCurrentChanged(int row) = 0;
     virtual void rsStateChanged() = 0;
+
+private:
+    friend class RecordSet;
+    std::vector<RecordSet*> m_subjects;
 };
 
 // Compact column storage: texts as UTF-8 in one arena per column, numbers in
@@ -331,8 +342,6 @@ public:
     DataSource() = default;
     explicit DataSource(RecordSet* rs) { setDataSet(rs); }
     ~DataSource() override;
-    DataSource(const DataSource&) = delete;
-    DataSource& operator=(const DataSource&) = delete;
 
     void setDataSet(RecordSet* rs);
     RecordSet* dataSet() const { return m_rs; }
@@ -349,11 +358,31 @@ public:
     void rsEndRemoveRows() override { data(); }
     void rsCurrentChanged(int) override { data(); }
     void rsStateChanged() override;
+    void rsDestroyed(RecordSet&) override { m_rs = nullptr; }
+
+    // Expires when this source dies, for controls that may outlive it.
+    std::weak_ptr<const void> lifetime() const { return m_life; }
 
 private:
     void data() { if (onDataChange) onDataChange(*this); }
     RecordSet* m_rs = nullptr;
+    std::shared_ptr<const void> m_life = std::make_shared<char>();
     DataSetState m_last = DataSetState::Inactive;
+};
+
+// A control's pointer to a data source that may die before the control.
+class DataSourceRef {
+public:
+    void reset(DataSource* ds)
+    {
+        m_ds = ds;
+        m_life = ds ? ds->lifetime() : std::weak_ptr<const void>();
+    }
+    DataSource* get() const { return m_life.expired() ? nullptr : m_ds; }
+
+private:
+    DataSource* m_ds = nullptr;
+    std::weak_ptr<const void> m_life;
 };
 
 QString fieldTypeName(FieldType t);

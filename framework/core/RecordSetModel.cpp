@@ -14,12 +14,25 @@ RecordSetModel::RecordSetModel(RecordSet* rs, QObject* parent) : QAbstractTableM
 
 RecordSetModel::~RecordSetModel()
 {
-    m_rs->removeObserver(this);
+    if (m_rs)
+        m_rs->removeObserver(this);
+}
+
+void RecordSetModel::rsDestroyed(RecordSet&)
+{
+    beginResetModel();
+    m_rs = nullptr;
+    m_cols.clear();
+    m_rows = 0;
+    m_pending = 0;
+    endResetModel();
 }
 
 void RecordSetModel::defaultColumns()
 {
     m_cols.clear();
+    if (!m_rs)
+        return;
     for (int i = 0; i < m_rs->fieldCount(); ++i)
         if (m_rs->field(i).visible)
             m_cols.push_back({i, {}});
@@ -27,6 +40,8 @@ void RecordSetModel::defaultColumns()
 
 void RecordSetModel::setColumns(const QStringList& fieldNames)
 {
+    if (!m_rs)
+        return;
     beginResetModel();
     m_cols.clear();
     for (const QString& n : fieldNames)
@@ -45,6 +60,8 @@ QStringList RecordSetModel::columns() const
 
 void RecordSetModel::insertFieldColumn(int position, const QString& fieldName)
 {
+    if (!m_rs)
+        return;
     const int f = m_rs->fieldByName(fieldName).index();
     position = std::clamp(position, 0, static_cast<int>(m_cols.size()));
     beginInsertColumns({}, position, position);
@@ -98,7 +115,7 @@ void RecordSetModel::setEditable(bool on)
 
 bool RecordSetModel::canFetchMore(const QModelIndex& parent) const
 {
-    return !parent.isValid() && m_pending == 0 && m_rows < m_rs->recordCount();
+    return m_rs && !parent.isValid() && m_pending == 0 && m_rows < m_rs->recordCount();
 }
 
 void RecordSetModel::fetchMore(const QModelIndex& parent)
@@ -123,6 +140,8 @@ void RecordSetModel::exposeRow(int row)
 
 void RecordSetModel::grow(int rows)
 {
+    if (!m_rs)
+        return;
     const int add = std::min(rows, m_rs->recordCount() - m_rows);
     if (add <= 0)
         return;
@@ -143,7 +162,7 @@ int RecordSetModel::columnCount(const QModelIndex& parent) const
 
 QVariant RecordSetModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rs->recordCount() || index.column() >= columnCount())
+    if (!m_rs || !index.isValid() || index.row() >= m_rs->recordCount() || index.column() >= columnCount())
         return {};
     const Field& f = m_rs->field(m_cols[static_cast<size_t>(index.column())].field);
     switch (role) {
@@ -165,7 +184,7 @@ QVariant RecordSetModel::headerData(int section, Qt::Orientation o, int role) co
             return section + 1;
         return {};
     }
-    if (section < 0 || section >= columnCount())
+    if (!m_rs || section < 0 || section >= columnCount())
         return {};
     const Col& c = m_cols[static_cast<size_t>(section)];
     const Field& f = m_rs->field(c.field);
@@ -192,6 +211,8 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
     if (role != Qt::EditRole || !index.isValid() || !(flags(index) & Qt::ItemIsEditable))
         return false;
     Field* f = fieldOfColumn(index.column());
+    if (!f)
+        return false;
     try {
         if (index.row() != m_rs->recNo())
             m_rs->moveTo(index.row());
@@ -214,6 +235,8 @@ bool RecordSetModel::setData(const QModelIndex& index, const QVariant& value, in
 
 void RecordSetModel::rsReset()
 {
+    if (!m_rs)
+        return;
     beginResetModel();
     if (!m_explicitColumns)
         defaultColumns();

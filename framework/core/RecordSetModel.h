@@ -59,6 +59,8 @@ public:
     void rsEndRemoveRows() override;
     void rsCurrentChanged(int row) override;
     void rsStateChanged() override;
+    // Left without a set: no rows, no columns, and nothing reaches it.
+    void rsDestroyed(RecordSet&) override;
 
 signals:
     void currentRecordChanged(int row);

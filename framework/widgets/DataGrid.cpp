@@ -145,7 +145,7 @@ TDBGrid::~TDBGrid() = default;
 
 void TDBGrid::setDataSource(DataSource* ds)
 {
-    m_ds = ds;
+    m_ds.reset(ds);
     if (!ds || !ds->dataSet())
         return;
     setRecordSet(ds->dataSet());
@@ -171,8 +171,10 @@ void TDBGrid::applyColumns()
     if (!m || m_applying)
         return;
     // Setting the model's columns resets it, which calls here again.
-    const QScopedValueRollback applying(m_applying, true);
     RecordSet* rs = m->recordSet();
+    if (!rs)
+        return;
+    const QScopedValueRollback applying(m_applying, true);
     if (!m_explicitColumns) {
         m_columns.clear();
         for (int i = 0; i < rs->fieldCount(); ++i)

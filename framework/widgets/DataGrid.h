@@ -46,7 +46,7 @@ public:
     ~TDBGrid() override;
 
     void setDataSource(DataSource* ds);
-    DataSource* dataSource() const { return m_ds; }
+    DataSource* dataSource() const { return m_ds.get(); }
 
     // Columns; the default is every visible field.
     void setColumns(const std::vector<TColumn>& cols);
@@ -93,7 +93,7 @@ private:
     void applyColumns();
     void titleClicked(int section);
     void keepCell(int col);
-    DataSource* m_ds = nullptr;
+    DataSourceRef m_ds;
     std::vector<TColumn> m_columns;
     bool m_explicitColumns = false;
     int m_selectedCol = -1;

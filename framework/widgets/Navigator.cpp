@@ -20,6 +20,7 @@ public:
     void rsEndRemoveRows() override { m_nav->updateButtons(); }
     void rsCurrentChanged(int) override { m_nav->updateButtons(); }
     void rsStateChanged() override { m_nav->updateButtons(); }
+    void rsDestroyed(RecordSet&) override { rs = nullptr; }
     RecordSet* rs = nullptr;
 
 private:
@@ -73,7 +74,7 @@ void TDBNavigator::setDataSource(DataSource* ds)
 {
     if (m_watch->rs)
         m_watch->rs->removeObserver(m_watch.get());
-    m_ds = ds;
+    m_ds.reset(ds);
     m_watch->rs = ds ? ds->dataSet() : nullptr;
     if (m_watch->rs)
         m_watch->rs->addObserver(m_watch.get());
@@ -93,7 +94,7 @@ QToolButton* TDBNavigator::button(Button b) const
 
 void TDBNavigator::updateButtons()
 {
-    RecordSet* rs = m_ds ? m_ds->dataSet() : nullptr;
+    RecordSet* rs = dataSource() ? dataSource()->dataSet() : nullptr;
     const bool active = rs && rs->active();
     const bool editing = active && (rs->state() == DataSetState::Edit || rs->state() == DataSetState::Insert);
     const bool rows = active && !rs->isEmpty();
@@ -112,7 +113,7 @@ void TDBNavigator::updateButtons()
 
 void TDBNavigator::click(Button b)
 {
-    RecordSet* rs = m_ds ? m_ds->dataSet() : nullptr;
+    RecordSet* rs = dataSource() ? dataSource()->dataSet() : nullptr;
     if (!rs || !rs->active() || !m_buttons[b]->isEnabled())
         return;
     if (BeforeAction)

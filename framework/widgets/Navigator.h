@@ -19,7 +19,7 @@ public:
     ~TDBNavigator() override;
 
     void setDataSource(DataSource* ds);
-    DataSource* dataSource() const { return m_ds; }
+    DataSource* dataSource() const { return m_ds.get(); }
     void setVisibleButtons(std::initializer_list<Button> buttons);
     QToolButton* button(Button b) const;
 
@@ -33,7 +33,7 @@ public:
 
 private:
     class Watch;
-    DataSource* m_ds = nullptr;
+    DataSourceRef m_ds;
     std::map<Button, QToolButton*> m_buttons;
     std::unique_ptr<Watch> m_watch;
 };

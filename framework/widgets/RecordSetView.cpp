@@ -28,7 +28,10 @@ void RecordSetView::setRecordSet(RecordSet* rs)
     setModel(model.get());
     m_model = std::move(model);
     connect(m_model.get(), &RecordSetModel::currentRecordChanged, this, &RecordSetView::followRecord);
-    connect(m_model.get(), &QAbstractItemModel::modelReset, this, [this] { followRecord(recordSet()->recNo()); });
+    connect(m_model.get(), &QAbstractItemModel::modelReset, this, [this] {
+        if (const RecordSet* set = recordSet())
+            followRecord(set->recNo());
+    });
     followRecord(rs->recNo());
 }
 

@@ -69,6 +69,9 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent, const QString& screenCode, c
     sbtConfirma = new QPushButton(QStringLiteral("&Confirmar"), this);
     sbtConfirma->setObjectName(QStringLiteral("sbtConfirma"));
     sbtConfirma->setDefault(true);
+    // A click leaves the focus where the user was typing, as Enter does:
+    // the checks of a confirm start from the control being edited.
+    sbtConfirma->setFocusPolicy(Qt::TabFocus);
     sbtCancel = new QPushButton(QStringLiteral("Ca&ncelar"), this);
     sbtCancel->setObjectName(QStringLiteral("sbtCancel"));
     buttonLayout->addWidget(sbtConfirma);

@@ -476,3 +476,112 @@ TEST_F(ScreenTest, ScreenStaysOpenUntilItsOrdersHaveArrived)
 }
 
 } // namespace
+
+namespace {
+
+// Warnings the code under test writes to the log while this lives.
+class LogCapture {
+public:
+    LogCapture() { m_previous = qInstallMessageHandler(&LogCapture::handler); s_lines = {}; }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    QStringList lines() const { return s_lines; }
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext&, const QString& text)
+    {
+        if (type == QtWarningMsg || type == QtCriticalMsg)
+            s_lines << text;
+    }
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous;
+};
+
+// A filter that finds no order after one that did: no question about an
+// order that is not there, and nothing of the last order left to act on.
+TEST_F(ScreenTest, AFilterFindingNoOrderLeavesNoItemLinesOrInvoiceCommand)
+{
+    TfrmComissaoVend* sc = load();
+    ASSERT_GT(sc->cdsPedido.recordCount(), 0);
+    ASSERT_GT(sc->cdsItemPedido.recordCount(), 0);
+    EXPECT_TRUE(sc->sbtNotaPed->isEnabled());
+    onFilter = [](TfrmFiltroComisVend& f) {
+        f.rbtIntervalo->setChecked(true);
+        f.medDeIntervalo->setText(QStringLiteral("9999999998"));
+        f.medAteIntervalo->setText(QStringLiteral("9999999999"));
+    };
+    proxy.clear();
+    QTest::mouseClick(sc->sbtFiltro, Qt::LeftButton);
+    settle();
+    EXPECT_EQ(sc->cdsPedido.recordCount(), 0);
+    EXPECT_EQ(proxy.count("GetItemPedido"), 0u);
+    EXPECT_EQ(proxy.count("GetLanc"), 0u);
+    EXPECT_FALSE(sc->cdsItemPedido.active() && !sc->cdsItemPedido.isEmpty());
+    EXPECT_FALSE(sc->cdsVendedor.active() && !sc->cdsVendedor.isEmpty());
+    EXPECT_FALSE(sc->sbtNotaPed->isEnabled());
+    EXPECT_FALSE(sc->mnuNotaPed->isEnabled()); // Ctrl+N
+    EXPECT_EQ(sc->nedTotal->GetNumber(), 0.0);
+    EXPECT_TRUE(sc->sbtFiltro->isEnabled());
+}
+
+// Another user removes the items of an order after the list was read: on
+// reaching it, the salesman lines and invoice entries of the item seen
+// before are gone too.
+TEST_F(ScreenTest, AnOrderWhoseItemsAreGoneShowsNoLinesOfThePreviousItem)
+{
+    TfrmComissaoVend* sc = load();
+    ASSERT_GT(sc->cdsPedido.recordCount(), 1);
+    const QString first = key(sc->cdsPedido, "NRPEDIDO");
+    sc->cdsPedido.moveTo(1);
+    const QString second = key(sc->cdsPedido, "NRPEDIDO");
+    sc->cdsPedido.first();
+    // the first item of the first order has a line and an invoice entry
+    const QString item = key(sc->cdsItemPedido, "NRITEMPED");
+    const QString salesman = s.db->scalar(QStringLiteral("SELECT MIN(CDVENDEDOR) FROM VENDEDOR")).toString();
+    s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = '0002' AND NRPEDIDO = ? AND NRITEMPED = ?"), {first, item});
+    s.db->exec(QStringLiteral("INSERT INTO COMISITEMPED VALUES ('0002', ?, ?, ?, 2.5)"), {first, item, salesman});
+    s.db->exec(QStringLiteral("INSERT INTO LANCNF VALUES ('0002', 'T-1', ?, ?, '1', '1', 46000)"), {first, item});
+    sc->mnuFormularioClick();
+    settle();
+    ASSERT_EQ(sc->cdsVendedor.recordCount(), 1);
+    ASSERT_GT(sc->cdsLancNf.recordCount(), 0);
+    for (const char* table : {"COMISITEMPED", "LANCNF", "HISTCOMISSAO", "ITEMPEDIDO"})
+        s.db->exec(QStringLiteral("DELETE FROM %1 WHERE CDFILIAL = '0002' AND NRPEDIDO = ?").arg(QLatin1String(table)), {second});
+    sc->mnuFolhaDadosClick();
+    settle();
+    sc->dbgPadrao->setFocus();
+    QTest::keyClick(sc->dbgPadrao, Qt::Key_Down);
+    settle();
+    ASSERT_EQ(key(sc->cdsPedido, "NRPEDIDO"), second);
+    EXPECT_EQ(sc->cdsItemPedido.recordCount(), 0);
+    EXPECT_EQ(sc->cdsVendedor.recordCount(), 0);
+    EXPECT_EQ(sc->dbgVendedor->model()->rowCount(), 0);
+    EXPECT_EQ(sc->cdsLancNf.recordCount(), 0);
+    EXPECT_FALSE(sc->dbgVendedor->editing());
+}
+
+// A total that cannot be made (items whose sum is past what a number
+// holds) is left blank, not shown as a number that reads as a real one, and
+// the log says why; the items are shown all the same.
+TEST_F(ScreenTest, AnOrderTotalThatCannotBeMadeIsBlankAndLogged)
+{
+    TfrmComissaoVend* sc = load();
+    ASSERT_GT(sc->cdsPedido.recordCount(), 1);
+    sc->cdsPedido.moveTo(1);
+    const QString order = key(sc->cdsPedido, "NRPEDIDO");
+    ASSERT_GE(sc->cdsItemPedido.recordCount(), 2);
+    s.db->exec(QStringLiteral("UPDATE ITEMPEDIDO SET QTITEMPED = 1.5e308, VRPREUNITPED = 1 WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"),
+               {order});
+    LogCapture log;
+    sc->cdsPedido.first();
+    sc->cdsPedido.moveTo(1);
+    EXPECT_GT(sc->cdsItemPedido.recordCount(), 0);
+    EXPECT_TRUE(sc->nedTotal->text().isEmpty()) << sc->nedTotal->text().toStdString();
+    ASSERT_EQ(log.lines().size(), 1);
+    EXPECT_TRUE(log.lines().first().startsWith(QStringLiteral("Total do pedido %1 não calculado: ").arg(order)))
+        << log.lines().first().toStdString();
+    // an order with a total shows it again
+    sc->cdsPedido.first();
+    EXPECT_FALSE(sc->nedTotal->text().isEmpty());
+}
+
+} // namespace

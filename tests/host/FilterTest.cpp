@@ -526,3 +526,110 @@ TEST_F(FilterTest, OnA640By480DesktopTheDialogFitsAndScrollsToTheFocus)
 }
 
 } // namespace
+
+namespace {
+
+// Confirming with the mouse checks from the control the user was typing in,
+// as Enter does: with the focus in a delivery date, that pair comes first.
+TEST_F(FilterTest, AMouseConfirmChecksTheFocusedDatePairFirst)
+{
+    TfrmFiltroComisVend& d = open();
+    QApplication::setActiveWindow(&d);
+    d.depDeEmissao->clear(); // entry pair wrong
+    d.depAteEntrega->SetDate(46000); // delivery pair wrong
+    focus(d.depAteEntrega);
+    QTest::mouseClick(d.sbtConfirma, Qt::LeftButton);
+    settle();
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Data entrega inicial deve ser informada. "));
+    EXPECT_EQ(QApplication::focusWidget(), d.depDeEntrega);
+    EXPECT_FALSE(d.boConfirma);
+    // from anywhere else the entry pair is first
+    focus(d.chbPedido);
+    QTest::mouseClick(d.sbtConfirma, Qt::LeftButton);
+    settle();
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Data pedido inicial deve ser informada. "));
+    EXPECT_EQ(QApplication::focusWidget(), d.depDeEmissao);
+}
+
+// Coming back to the dialog from another window shows the record again
+// (what was not confirmed is dropped), but the focus stays where it was.
+TEST_F(FilterTest, ComingBackToTheDialogKeepsTheFocusWhereItWas)
+{
+    TFiltro& f = Cli_ped03600::Filtro;
+    f.NrPedido.boIntervalo = true;
+    f.NrPedido.stDe = QStringLiteral("0000000001");
+    f.NrPedido.stAte = QStringLiteral("0000000100");
+    TfrmFiltroComisVend& d = open();
+    ASSERT_TRUE(d.rbtIntervalo->isChecked());
+    QApplication::setActiveWindow(&d);
+    focus(d.chbAlta);
+    d.chbNormal->setChecked(!f.boNormal);
+    QWidget other;
+    other.show();
+    for (int i = 0; i < 2; ++i) {
+        QApplication::setActiveWindow(&other);
+        settle();
+        QApplication::setActiveWindow(&d);
+        settle();
+        EXPECT_EQ(d.chbNormal->isChecked(), f.boNormal) << "the record was not shown again";
+        EXPECT_EQ(QApplication::focusWidget(), d.chbAlta)
+            << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "");
+        EXPECT_TRUE(d.medDeIntervalo->isEnabled());
+    }
+    // choosing the option itself does take the focus to the first number
+    d.rbtTNrPedido->setChecked(true);
+    d.rbtIntervalo->setChecked(true);
+    settle();
+    EXPECT_EQ(QApplication::focusWidget(), d.medDeIntervalo);
+}
+
+// "Intervalo" with its first number blank, or with both blank.
+TEST_F(FilterTest, IntervalWithoutItsFirstNumberIsRefused)
+{
+    TfrmFiltroComisVend& d = open();
+    d.rbtIntervalo->setChecked(true);
+    d.medAteIntervalo->setText(QStringLiteral("20"));
+    focus(d.chbPedido);
+    expectRefused(QStringLiteral("Intervalo inicial deve ser informado."), d.medDeIntervalo);
+    d.medAteIntervalo->clear();
+    focus(d.chbPedido);
+    expectRefused(QStringLiteral("Intervalo inicial deve ser informado."), d.medDeIntervalo);
+    EXPECT_TRUE(d.rbtIntervalo->isChecked());
+    EXPECT_FALSE(d.boConfirma);
+}
+
+// F9 on each "Lista" option opens that option's picker, selected or not.
+TEST_F(FilterTest, F9OnEachListOptionOpensItsPicker)
+{
+    TfrmFiltroComisVend& d = open();
+    QApplication::setActiveWindow(&d);
+    QStringList keys;
+    ui.onPesquisaLista = [&](fw::RecordSet& rs, const QString& key, const QString&, QString&) {
+        keys << QStringLiteral("%1:%2").arg(key).arg(rs.recordCount() > 0);
+        return false;
+    };
+    for (QRadioButton* option : {d.rbtLCliente, d.rbtLMuniciCli, d.rbtLNrPedido, d.rbtLProduto, d.rbtLVendedor}) {
+        focus(option);
+        QTest::keyClick(option, Qt::Key_F9);
+    }
+    EXPECT_EQ(keys, QStringList({"CDCLIENTE:1", "CONCATENADOS:1", "NRPEDIDO:1", "CDARVPROD:1", "CDVENDEDOR:1"}));
+    EXPECT_TRUE(ui.messages.empty()) << ui.lastText().toStdString();
+}
+
+// With no customer registered the customer picker says so in words, not by
+// a catalogue key, and opens nothing.
+TEST_F(FilterTest, WithNoCustomerTheCustomerPickerSaysSo)
+{
+    s.db->exec(QStringLiteral("DELETE FROM ENDECLIE"));
+    TfrmFiltroComisVend& d = open();
+    QApplication::setActiveWindow(&d);
+    const int picks = ui.pesquisaListaCalls;
+    d.rbtLCliente->setChecked(true);
+    QTest::mouseClick(d.sbtCliente, Qt::LeftButton);
+    EXPECT_EQ(ui.lastText(), QStringLiteral("Não há cliente cadastrado."));
+    EXPECT_EQ(ui.messages.back().type, fw::MsgType::Error);
+    EXPECT_EQ(QApplication::focusWidget(), d.rbtLCliente);
+    EXPECT_EQ(ui.pesquisaListaCalls, picks);
+}
+
+} // namespace

@@ -13,6 +13,9 @@
 
 #include <QFile>
 #include <QMdiSubWindow>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolButton>
 
 using namespace testsupport;
 
@@ -51,6 +54,40 @@ TEST_F(HostFixture, IniProcTwiceShowsOneScreenAndUnitsStartOnceInOrder)
     screen->mnuFormularioClick();
     settle();
     shoot(*main, "comissao-itens.png");
+}
+
+// The demo's path: signed in to a branch the module is bound to, the screen
+// takes that branch for good and loads its orders as it opens.
+TEST_F(HostFixture, ModuleBoundToTheLoginsBranchLoadsItsOrdersOnOpening)
+{
+    shell.logout();
+    shell.login({QStringLiteral("127.0.0.1:%1").arg(proxy.port), QStringLiteral("sqlite:") + s.url.path,
+                 QStringLiteral("ADM"), s.password(QStringLiteral("ADM")), QStringLiteral("0001")});
+    proxy.clear();
+    modals = 0;
+    TfrmComissaoVend* sc = openScreen();
+    ASSERT_NE(sc, nullptr);
+    settle();
+    EXPECT_EQ(sc->medCdFilial->text(), QStringLiteral("0001"));
+    EXPECT_FALSE(sc->edtNmFilial->text().isEmpty());
+    EXPECT_EQ(modals, 1); // the filter dialog, confirmed
+    ASSERT_EQ(proxy.count("GetPedido"), 1u);
+    EXPECT_EQ(proxy.params("GetPedido")[0][28], "0001");
+    EXPECT_GT(sc->cdsPedido.recordCount(), 0);
+    // the branch cannot be changed, whatever state the screen goes through
+    for (QWidget* w : {static_cast<QWidget*>(sc->medCdFilial), static_cast<QWidget*>(sc->btnFilial),
+                       static_cast<QWidget*>(sc->lblFilial)})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    sc->mnuFormularioClick();
+    settle();
+    sc->mnuFolhaDadosClick();
+    settle();
+    EXPECT_FALSE(sc->medCdFilial->isEnabled());
+    // opened again from the menu: the same screen, nothing asked twice
+    shell.open(QStringLiteral("PED03600"));
+    settle();
+    EXPECT_EQ(screens().size(), 1);
+    EXPECT_EQ(proxy.count("GetPedido"), 1u);
 }
 
 TEST_F(HostFixture, LoginDialogHelpAndTheEmptyMainWindow)
@@ -189,6 +226,34 @@ TEST_F(HostFixture, ScreenOpensMaximisedOnA640By480Desktop)
     settle();
     EXPECT_FALSE(sc->findChild<fw::TCompactRow*>(QStringLiteral("panBotoes"))->compact());
     EXPECT_EQ(sc->sbtIncluir->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+}
+
+// The branch bar's commands say in full what they do when the window has
+// the room, and shrink to their icons only when it has not.
+TEST_F(HostFixture, BranchBarCommandsShowTheirWholeCaptionsWhenThereIsRoom)
+{
+    TfrmComissaoVend* sc = openLoaded();
+    ASSERT_NE(sc, nullptr);
+    auto* bar = sc->findChild<fw::TCompactRow*>(QStringLiteral("panFilial"));
+    ASSERT_NE(bar, nullptr);
+    auto* sub = qobject_cast<QMdiSubWindow*>(sc->parentWidget());
+    main->resize(1280, 800);
+    sub->resize(1250, 600);
+    settle();
+    EXPECT_FALSE(bar->compact());
+    EXPECT_EQ(sc->sbtNotaPed->text(), QStringLiteral("Nota Fiscal do Pedido"));
+    EXPECT_EQ(sc->sbtBuscaComissao->text(), QStringLiteral("Busca Percentual de Comissão Automático"));
+    for (QToolButton* b : {sc->sbtNotaPed, sc->sbtBuscaComissao}) {
+        EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+        EXPECT_GE(b->width(), b->sizeHint().width()) << b->objectName().toStdString() << " is cut";
+    }
+    sub->resize(560, 400);
+    settle();
+    EXPECT_TRUE(bar->compact());
+    for (QToolButton* b : {sc->sbtNotaPed, sc->sbtBuscaComissao}) {
+        EXPECT_EQ(b->toolButtonStyle(), Qt::ToolButtonIconOnly);
+        EXPECT_EQ(b->accessibleName(), b->text()); // still named in full
+    }
 }
 
 TEST_F(HostFixture, MissingAndBrokenModulesAreMessagesNotCrashes)
@@ -378,26 +443,54 @@ TEST(FilterRecord, DefaultsAndTypeInformation)
 
 namespace {
 
+// The shell beside a second server on the same database that speaks HTTPS
+// only, with a certificate made for 127.0.0.1 that no authority signed.
+class HttpsTest : public HostFixture {
+protected:
+    void SetUp() override
+    {
+        HostFixture::SetUp();
+        std::string error;
+        tls = makeCertificate(dir, error);
+        ASSERT_FALSE(tls.cert.isEmpty()) << error;
+        https = std::make_unique<HttpsServer>(s.url, tls);
+        shell.logout();
+        qunsetenv("PED_CA_FILE");
+    }
+    void TearDown() override
+    {
+        // close what keeps connections open before the server stops
+        main->mdiArea()->closeAllSubWindows();
+        settle();
+        shell.logout();
+        qunsetenv("PED_CA_FILE");
+        https.reset();
+        HostFixture::TearDown();
+    }
+    host::LoginData login()
+    {
+        return {QStringLiteral("https://127.0.0.1:%1").arg(https->port), QStringLiteral("sqlite:") + s.url.path,
+                QStringLiteral("ADM"), s.password(QStringLiteral("ADM")), branch};
+    }
+    void trust() const { qputenv("PED_CA_FILE", tls.cert.toLocal8Bit()); }
+
+    QTemporaryDir dir;
+    TlsFiles tls;
+    std::unique_ptr<HttpsServer> https;
+};
+
 // Signing in to a server that speaks HTTPS: a certificate nobody vouches for
 // is refused with its reason; trusted, the screen loads its orders over it.
-TEST_F(HostFixture, LoginOverHttpsChecksTheCertificateAndTheScreenWorksOverIt)
+TEST_F(HttpsTest, LoginOverHttpsChecksTheCertificateAndTheScreenWorksOverIt)
 {
-    QTemporaryDir dir;
-    std::string error;
-    const TlsFiles tls = makeCertificate(dir, error);
-    ASSERT_FALSE(tls.cert.isEmpty()) << error;
-    HttpsServer https(s.url, tls);
-    shell.logout();
-    const host::LoginData d{QStringLiteral("https://127.0.0.1:%1").arg(https.port), QStringLiteral("sqlite:") + s.url.path,
-                            QStringLiteral("ADM"), s.password(QStringLiteral("ADM")), branch};
-    qunsetenv("PED_CA_FILE");
+    const host::LoginData d = login();
     try {
         shell.login(d);
         ADD_FAILURE() << "signed in with an unknown certificate";
     } catch (const fw::Error& e) {
         EXPECT_TRUE(e.text().startsWith(QStringLiteral("Conexão segura com o servidor https://127.0.0.1:"))) << e.text().toStdString();
     }
-    qputenv("PED_CA_FILE", tls.cert.toLocal8Bit());
+    trust();
     proxy.clear();
     ASSERT_NO_THROW(shell.login(d));
     EXPECT_TRUE(fw::ctx().login.webTls);
@@ -405,11 +498,38 @@ TEST_F(HostFixture, LoginOverHttpsChecksTheCertificateAndTheScreenWorksOverIt)
     ASSERT_NE(sc, nullptr);
     EXPECT_GT(sc->cdsPedido.recordCount(), 0);
     EXPECT_EQ(proxy.count("GetPedido"), 0u) << "the orders came by plain HTTP";
-    // close what keeps connections open before the server stops
-    main->mdiArea()->closeAllSubWindows();
-    settle();
-    shell.logout();
-    qunsetenv("PED_CA_FILE");
+}
+
+// Signed in over HTTPS, the filter dialog's own connection uses it too: its
+// municipality, salesman and order-number pickers get their lists.
+TEST_F(HttpsTest, FilterPickersWorkOverTheLoginsHttps)
+{
+    trust();
+    ASSERT_NO_THROW(shell.login(login()));
+    TfrmComissaoVend* sc = openLoaded();
+    ASSERT_NE(sc, nullptr);
+    {
+        TfrmFiltroComisVend d(sc);
+        d.FormCreate();
+        d.show();
+        settle();
+        d.FormActivate();
+        QStringList lists;
+        ui.onPesquisaLista = [&](fw::RecordSet& rs, const QString& key, const QString&, QString&) {
+            lists << QStringLiteral("%1:%2").arg(key).arg(rs.recordCount() > 0);
+            return false;
+        };
+        ui.messages.clear();
+        for (QRadioButton* option : {d.rbtLMuniciCli, d.rbtLVendedor, d.rbtLNrPedido}) {
+            option->setChecked(true);
+            option->setFocus();
+            settle();
+            QTest::keyClick(option, Qt::Key_F9);
+        }
+        EXPECT_EQ(lists, QStringList({"CONCATENADOS:1", "CDVENDEDOR:1", "NRPEDIDO:1"}));
+        EXPECT_TRUE(ui.messages.empty()) << ui.lastText().toStdString();
+        d.FormClose();
+    }
 }
 
 } // namespace

@@ -177,6 +177,45 @@ TEST_F(OrderActionsTest, CancellingAndRegeneratingTheCommission)
     EXPECT_EQ(ui.busyDepth, 0);
 }
 
+// "No" to a regeneration keeps the commission cancelled; each item status
+// that forbids cancelling is told in words of its own.
+TEST_F(OrderActionsTest, RegenerationAnsweredNoAndTheStatusesThatForbidCancelling)
+{
+    s.db->exec(QStringLiteral("UPDATE PEDIDO SET IDCANCCOMISPED = 'S' WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), {order});
+    sc->sbtVerificarClick();
+    ASSERT_EQ(field("NRPEDIDO"), order);
+    ASSERT_TRUE(sc->btnCancelaComissao->Down());
+    ui.answers = {fw::mrNo};
+    QTest::mouseClick(sc->btnCancelaComissao, Qt::LeftButton);
+    EXPECT_EQ(ui.messages.back().text, QStringLiteral("Deseja regerar os valores de comissão do pedido %1 ?").arg(order));
+    EXPECT_TRUE(sc->btnCancelaComissao->Down());
+    EXPECT_EQ(sc->btnCancelaComissao->toolTip(), QStringLiteral("Regerar Comissionamento"));
+    EXPECT_EQ(proxy.count("SetCancelaComissaoPed"), 0u);
+    EXPECT_EQ(s.db->scalar(QStringLiteral("SELECT IDCANCCOMISPED FROM PEDIDO WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"),
+                           {order}).toString(),
+              QStringLiteral("S"));
+
+    s.db->exec(QStringLiteral("UPDATE PEDIDO SET IDCANCCOMISPED = 'N' WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"), {order});
+    sc->sbtVerificarClick();
+    ASSERT_FALSE(sc->btnCancelaComissao->Down());
+    const std::pair<const char*, QString> cases[] = {
+        {"4", QStringLiteral("Não foi possível cancelar o comissionamento pois existem itens com situação \"Liquidado\".")},
+        {"6", QStringLiteral("Não foi possível cancelar o comissionamento pois existem itens com situação \"Liquidado\".")},
+        {"7", QStringLiteral("Não foi possível cancelar o comisisonamento pois existem itens com situação "
+                             "\"Parcialmente Atendido\".")}};
+    for (const auto& [status, text] : cases) {
+        SCOPED_TRACE(status);
+        s.db->exec(QStringLiteral("UPDATE ITEMPEDIDO SET IDSITITEMPED = ? WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"),
+                   {QLatin1String(status), order});
+        ui.answers = {fw::mrYes};
+        QTest::mouseClick(sc->btnCancelaComissao, Qt::LeftButton);
+        EXPECT_EQ(ui.lastText(), text);
+        EXPECT_EQ(ui.messages.back().type, fw::MsgType::Error);
+        EXPECT_FALSE(sc->btnCancelaComissao->Down());
+        EXPECT_EQ(ui.busyDepth, 0);
+    }
+}
+
 TEST_F(OrderActionsTest, InvoicesOfTheOrder)
 {
     // an order without invoices
@@ -240,6 +279,34 @@ TEST_F(SearchDialogTest, DatesAreCheckedInTheirOrderAndClosingStillRefreshes)
     // closed with nothing sent, the orders are read again all the same
     EXPECT_EQ(proxy.count("SetBuscaComissao"), 0u);
     EXPECT_EQ(proxy.count("GetPedido"), 1u);
+}
+
+// The server failing the recalculation: its words, the busy panel gone, no
+// success message, and the dialog still open for another try.
+TEST_F(SearchDialogTest, ServerFailureKeepsTheDialogOpenWithoutSuccess)
+{
+    proxy.script = [](const json& req) -> std::optional<json> {
+        if (req["method"] == "SetBuscaComissao")
+            return RecordingProxy::refusal(req, "Banco de dados indisponível.");
+        return std::nullopt;
+    };
+    withDialog([&](TfrmBuscaComissao& f) {
+        f.depDeEntrega->SetDate(46000);
+        f.depAteEntrega->SetDate(46010);
+        ui.answers = {fw::mrYes};
+        ui.messages.clear();
+        QTest::mouseClick(f.sbtConfirma, Qt::LeftButton);
+        settle();
+        EXPECT_EQ(proxy.count("SetBuscaComissao"), 1u);
+        EXPECT_EQ(ui.lastText(), QStringLiteral("Banco de dados indisponível."));
+        for (const auto& m : ui.messages)
+            EXPECT_NE(m.text, QStringLiteral("Busca finalizada!"));
+        EXPECT_EQ(ui.busyDepth, 0);
+        EXPECT_EQ(ui.busyKinds.back(), 1);
+        EXPECT_TRUE(f.isVisible());
+        EXPECT_EQ(f.depDeEntrega->GetDate(), 46000.0);
+    });
+    proxy.script = nullptr;
 }
 
 TEST_F(SearchDialogTest, RecalculationChangesExactlyTheLinesOfTheRange)

@@ -467,7 +467,7 @@ TEST_F(SalesmenTest, RuleOfALookedUpPercentageIsShownBesideTheLines)
     ASSERT_FALSE(editing());
     EXPECT_TRUE(sc->lblRegraComissao->text().isEmpty());
 
-    // the description failing changes nothing else
+    // the description failing says so beside the lines and changes nothing else
     proxy.script = [](const json& req) -> std::optional<json> {
         if (req["method"] == "GetRegraComissao")
             return RecordingProxy::refusal(req, "Falha na regra.");
@@ -478,7 +478,7 @@ TEST_F(SalesmenTest, RuleOfALookedUpPercentageIsShownBesideTheLines)
     ASSERT_TRUE(type("CDVENDEDOR", salesmen[1]));
     goTo("VRPECOMITPED");
     EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 3.25);
-    EXPECT_TRUE(sc->lblRegraComissao->text().isEmpty());
+    EXPECT_EQ(sc->lblRegraComissao->text(), QStringLiteral("Regra indisponível: Falha na regra."));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_TRUE(editing());
     ui.answers = {fw::mrNo};
@@ -548,6 +548,17 @@ TEST_F(SalesmenTest, AuditPanelShowsEveryChangeWithItsOperatorNewestFirst)
     EXPECT_TRUE(historyRows(sc).isEmpty());
     EXPECT_EQ(sc->lblHistorico->text(), QStringLiteral("Histórico indisponível: Método desconhecido."));
     EXPECT_EQ(sc->cdsVendedor.recordCount(), 2);
+    EXPECT_TRUE(ui.messages.empty());
+    // a failure without words of its own still shows as one
+    proxy.script = [](const json& req) -> std::optional<json> {
+        if (req["method"] == "GetHistComissao")
+            return RecordingProxy::refusal(req, "");
+        return std::nullopt;
+    };
+    sc->cdsItemPedido.moveTo(1);
+    settle();
+    EXPECT_TRUE(sc->lblHistorico->isVisibleTo(sc));
+    EXPECT_EQ(sc->lblHistorico->text(), QStringLiteral("Histórico indisponível: o servidor não informou o motivo."));
     EXPECT_TRUE(ui.messages.empty());
 }
 
@@ -639,3 +650,66 @@ TEST_F(SalesmenTest, ALineIsAddedChangedAndCancelledFromTheKeyboardAlone)
     settle();
     EXPECT_EQ(proxy.count("GetNota"), 1u);
 }
+
+namespace {
+
+// A lookup failing while a line is typed: the server's words are shown and
+// the line stays in edit, on the column whose check asked for it.
+TEST_F(SalesmenTest, ALookupFailingKeepsTheLineInEditOnItsColumn)
+{
+    struct Case {
+        const char* method;
+        const char* column;
+    };
+    for (const Case& c : {Case{"GetPesqVendedor", "CDVENDEDOR"}, Case{"GetPesqVendItem", "CDVENDEDOR"},
+                          Case{"GetBuscaComissao", "CDVENDEDOR"}, Case{"GetToTiComi", "VRPECOMITPED"}}) {
+        SCOPED_TRACE(c.method);
+        proxy.script = [m = std::string(c.method)](const json& req) -> std::optional<json> {
+            if (req["method"] == m)
+                return RecordingProxy::refusal(req, "Falha de teste.");
+            return std::nullopt;
+        };
+        ui.messages.clear();
+        ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
+        ASSERT_TRUE(type("CDVENDEDOR", salesmen[1]));
+        goTo("VRPECOMITPED"); // leaving the code runs its lookups
+        if (QLatin1String(c.column) == QLatin1String("VRPECOMITPED")) {
+            ASSERT_TRUE(ui.messages.empty()) << ui.lastText().toStdString();
+            ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("2")));
+            goTo("CDVENDEDOR"); // leaving the percentage asks for the item's total
+        }
+        expectKeptOn(c.column, QStringLiteral("Falha de teste."));
+        EXPECT_EQ(ui.busyDepth, 0);
+        proxy.script = nullptr;
+        ui.answers = {fw::mrYes};
+        ASSERT_TRUE(run([&] { sc->sbtCancelarClick(); }));
+        ASSERT_FALSE(editing());
+    }
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5"}));
+}
+
+// F9 in the salesman grid of an item without lines starts a new line and
+// fills it from the picked salesman.
+TEST_F(SalesmenTest, SearchOnAnItemWithoutLinesStartsANewLine)
+{
+    sc->cdsItemPedido.moveTo(1);
+    settle();
+    ASSERT_EQ(sc->cdsVendedor.recordCount(), 0);
+    ui.onPesquisar = [&](fw::RecordSet& rs, const QString&) {
+        return rs.locate({QStringLiteral("CDVENDEDOR")}, {salesmen[3]});
+    };
+    QApplication::setActiveWindow(sc->window());
+    sc->dbgVendedor->setFocus();
+    settle();
+    QTest::keyClick(sc->dbgVendedor, Qt::Key_F9);
+    settle();
+    EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Insert);
+    EXPECT_EQ(value("CDVENDEDOR"), salesmen[3]);
+    EXPECT_FALSE(value("NMFANVEN").isEmpty());
+    ui.answers = {fw::mrNo};
+    ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); })) << ui.lastText().toStdString();
+    EXPECT_EQ(stored(items[1]).size(), 1);
+    EXPECT_TRUE(stored(items[1]).first().startsWith(salesmen[3] + "="));
+}
+
+} // namespace

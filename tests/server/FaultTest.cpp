@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <functional>
+#include <unistd.h>
 
 using namespace testsupport;
 using srv::Row;
@@ -343,6 +345,58 @@ TEST_F(Faults, SessionsWithAFailingDatabaseSayItAndKeepNothing)
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 204);
     EXPECT_TRUE(s->call(other, "GetFiltraVend", json::array()).contains("http"));
+}
+
+// What the server writes on its standard error while fn runs.
+std::string capturedLog(const std::function<void()>& fn)
+{
+    std::fflush(stderr);
+    FILE* tmp = std::tmpfile();
+    const int saved = dup(fileno(stderr));
+    dup2(fileno(tmp), fileno(stderr));
+    fn();
+    std::fflush(stderr);
+    dup2(saved, fileno(stderr));
+    close(saved);
+    std::string out;
+    std::rewind(tmp);
+    for (int ch; (ch = std::fgetc(tmp)) != EOF;)
+        out += static_cast<char>(ch);
+    std::fclose(tmp);
+    return out;
+}
+
+// A write fails and so does its rollback: the rollback's failure is on the
+// log, the connection that held the transaction is closed (its locks with
+// it), nothing of the write stays and the next writes go through.
+TEST_F(Faults, AFailedRollbackIsLoggedAndItsConnectionIsNotUsedAgain)
+{
+    const auto r = s->db->rows(QStringLiteral("SELECT NRPEDIDO, CDFILIAL FROM PEDIDO WHERE IDCANCCOMISPED <> 'S' "
+                                              "ORDER BY 2, 1"));
+    ASSERT_FALSE(r.empty());
+    const std::string o = r[0][0].toString().toStdString(), b = r[0][1].toString().toStdString();
+    const auto before = take();
+    bool seen = false;
+    for (long n = 1; n < 200 && !seen; ++n) {
+        json answer;
+        srv::faults::arm(n, Kind::Io, true);
+        srv::faults::failNextRollback();
+        const std::string log = capturedLog([&] { answer = s->call(tok, "SetCancelaComissaoPed", {o, b, "S"}); });
+        const bool fired = srv::faults::fired();
+        srv::faults::disarm();
+        ASSERT_TRUE(fired) << "the write never reached its transaction";
+        seen = log.find("Falha ao desfazer transação: disk I/O error") != std::string::npos;
+        if (!seen)
+            continue; // the failed call came before the transaction
+
+        EXPECT_TRUE(answer.contains("error")) << answer.dump();
+        EXPECT_EQ(text(take(), true), text(before, true));
+    }
+    ASSERT_TRUE(seen);
+    for (int i = 0; i < 4; ++i) { // every worker thread's connection writes again
+        EXPECT_TRUE(s->call(tok, "SetCancelaComissaoPed", {o, b, i % 2 ? "N" : "S"}).contains("result"));
+        EXPECT_TRUE(served());
+    }
 }
 
 } // namespace
