@@ -182,6 +182,8 @@ private:
     QWidget* buildHistoryPanel(QWidget* parent);
     void loadOrders();
     bool onListPage() const { return pgcPadrao->currentWidget() == tshFolhaDados; }
+    // The branch shows this operator only his salesman's orders.
+    bool restrictedToOwnOrders() const;
     bool orderEditing() const;
     void setPageEnabled(QWidget* page, bool on);
 

@@ -153,8 +153,7 @@ void TfrmComissaoVend::sbtFiltroClick()
         stStatusItemPedido = codes({{Filtro.boIPendente, "1"}, {Filtro.boIConfirmado, "2"}, {Filtro.boIAprovado, "3"},
                                     {Filtro.boILiquidado, "46"}, {Filtro.boICancelado, "5"},
                                     {Filtro.boIParcialmente, "7"}});
-        const bool restricted = cdsParamPedido.active()
-            && cdsParamPedido.fieldByName(u"IDEXIBPEDIDO").asString() == QLatin1String("2") && cdsOperTPed.isEmpty();
+        const bool restricted = restrictedToOwnOrders();
         if (!restricted)
             stTVendedor = bost[Filtro.Vendedor.boTodos];
         stOperador = restricted ? Operador() : QString();
@@ -254,4 +253,10 @@ void TfrmComissaoVend::sbtVerificarClick()
         if (!item.isEmpty())
             cdsItemPedido.locate({QStringLiteral("NRITEMPED")}, {item});
     }
+}
+
+bool TfrmComissaoVend::restrictedToOwnOrders() const
+{
+    return cdsParamPedido.active() && cdsParamPedido.fieldByName(u"IDEXIBPEDIDO").asString() == QLatin1String("2")
+        && cdsOperTPed.isEmpty();
 }

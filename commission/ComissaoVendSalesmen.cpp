@@ -152,6 +152,10 @@ void TfrmComissaoVend::cdsVendedorAfterInsert()
 
 void TfrmComissaoVend::dbgVendedorEditButtonClick()
 {
+    // The code column is read-only for an operator who sees only his
+    // salesman's orders: its search would write it all the same.
+    if (restrictedToOwnOrders())
+        return;
     if (!salesmanEditing()) {
         if (cdsVendedor.isEmpty())
             cdsVendedor.insert();

@@ -339,10 +339,7 @@ void FinishCellEditors(QWidget* root, const RecordSet* rs, bool keep)
 
 void TDBGrid::editButtonClick()
 {
-    // The button writes the very field its column shows: a read-only column
-    // offers no way around itself.
-    if (m_selectedCol < 0 || m_selectedCol >= columnCountGrid() || !m_columns[static_cast<size_t>(m_selectedCol)].ButtonStyle
-        || m_columns[static_cast<size_t>(m_selectedCol)].ReadOnly)
+    if (m_selectedCol < 0 || m_selectedCol >= columnCountGrid() || !m_columns[static_cast<size_t>(m_selectedCol)].ButtonStyle)
         return;
     if (state() == QAbstractItemView::EditingState) {
         if (QWidget* ed = indexWidget(currentIndex()); ed) {
