@@ -7,11 +7,13 @@
 #include "core/Packet.h"
 
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include <QDateTime>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <sys/socket.h>
 #include <thread>
 
 namespace srv {
@@ -44,24 +46,153 @@ std::unique_ptr<httplib::Server> makeHttp(const ServerOptions& o)
     return https;
 }
 
+// Sign-in bodies are a name and two passwords.
+constexpr size_t kMaxSessionBody = 64 * 1024;
+
+LoginLimits loginLimits(const ServerOptions& o)
+{
+    LoginLimits l = o.login;
+    l.wait = o.callTimeout;
+    return l;
+}
+
+void answer(httplib::Response& res, int status, const std::string& body)
+{
+    res.status = status;
+    res.set_content(body, "application/json");
+}
+
+// Refused before its body is read: the rest of the body is not waited for.
+void refuseUnread(httplib::Response& res, int status, const std::string& body)
+{
+    answer(res, status, body);
+    res.set_header("Connection", "close");
+}
+
+const char* kTooLarge = R"({"error":"Requisição grande demais."})";
+
+// A body over the limit is read on and dropped up to this, so that a client
+// that sends it whole still reads the refusal; past it the connection closes.
+constexpr size_t kDrainLimit = 64u * 1024u * 1024u;
+
+// Reads a body of at most limit bytes, whatever its transfer encoding;
+// false with the answer set when it is larger or broken off.
+bool readBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader, size_t limit,
+              std::string& body)
+{
+    const std::string declared = req.get_header_value("Content-Length");
+    if (!declared.empty()) {
+        const unsigned long long n = std::strtoull(declared.c_str(), nullptr, 10);
+        if (n > kDrainLimit) {
+            refuseUnread(res, 413, kTooLarge);
+            return false;
+        }
+        if (n <= limit)
+            body.reserve(static_cast<size_t>(n));
+    }
+    bool over = false;
+    size_t seen = 0;
+    const bool whole = reader([&](const char* data, size_t len) {
+        seen += len;
+        if (over || body.size() + len > limit) {
+            if (!over) {
+                over = true;
+                body.clear();
+                body.shrink_to_fit();
+            }
+            return seen <= kDrainLimit;
+        }
+        // grown by hand: doubling past the limit would hold twice it
+        if (body.size() + len > body.capacity())
+            body.reserve(std::min(limit, std::max(body.capacity() * 2, body.size() + len)));
+        body.append(data, len);
+        return true;
+    });
+    if (over) {
+        if (whole)
+            answer(res, 413, kTooLarge);
+        else
+            refuseUnread(res, 413, kTooLarge);
+        return false;
+    }
+    if (!whole) {
+        refuseUnread(res, 400, R"({"error":"Corpo da requisição incompleto."})");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
+std::string logSafe(std::string_view value, bool lastField)
+{
+    std::string out;
+    out.reserve(value.size());
+    const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        // C0 and C1 controls, DEL, the Unicode line and paragraph separators,
+        // blanks (the line's fields are split on them) and the escape itself
+        if (u < (lastField ? 0x20 : 0x21) || u == 0x7f || (u >= 0x80 && u < 0xa0) || u == 0x2028 || u == 0x2029 || u == '\\') {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, u < 0x100 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(u));
+            out += buf;
+        } else {
+            const QByteArray b = QString(c).toUtf8();
+            out.append(b.constData(), static_cast<size_t>(b.size()));
+        }
+    }
+    return out.empty() ? std::string("-") : out;
+}
+
 AppServer::AppServer(ServerOptions options)
-    : m_opt(std::move(options)), m_pool(m_opt.db), m_sessions(m_pool, m_opt.sessionTtl),
+    : m_opt(std::move(options)), m_pool(m_opt.db), m_sessions(m_pool, m_opt.sessionTtl, loginLimits(m_opt)),
       m_http(makeHttp(m_opt))
 {
     m_http->set_tcp_nodelay(true);
-    m_http->set_payload_max_length(m_opt.maxBody);
-    m_http->set_read_timeout(60, 0);
+    // the limits are the routes' own (readBody); this only bounds the drain
+    m_http->set_payload_max_length(kDrainLimit);
+    m_http->set_read_timeout(std::max(1, m_opt.readTimeout), 0);
     m_http->set_write_timeout(60, 0);
     m_http->set_keep_alive_max_count(100000);
-    m_http->set_keep_alive_timeout(30);
+    m_http->set_keep_alive_timeout(std::max(1, m_opt.keepAliveTimeout));
     const auto workers = static_cast<size_t>(std::max(2, m_opt.threads));
     m_http->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+    // The listening socket is kept, to give it the system's largest backlog.
+    m_http->set_socket_options([this](int sock) {
+        int yes = 1;
+        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        if (m_listenSocket < 0)
+            m_listenSocket = sock;
+    });
     routes();
+    m_purger = std::thread([this] { purgeLoop(); });
 }
 
-AppServer::~AppServer() = default;
+AppServer::~AppServer()
+{
+    {
+        std::lock_guard lock(m_purgeMutex);
+        m_purgeStop = true;
+    }
+    m_purgeWake.notify_all();
+    if (m_purger.joinable())
+        m_purger.join();
+}
+
+void AppServer::purgeLoop()
+{
+    std::unique_lock lock(m_purgeMutex);
+    while (!m_purgeWake.wait_for(lock, std::chrono::seconds(std::max(1, m_opt.purgeInterval)), [this] { return m_purgeStop; })) {
+        lock.unlock();
+        try {
+            m_sessions.purge();
+        } catch (const DbError& e) {
+            log(LogLevel::Warn, {}, "purge", 0, e.text().toStdString());
+        }
+        lock.lock();
+    }
+}
 
 void AppServer::log(LogLevel level, const QString& op, const std::string& method, double ms, const std::string& result)
 {
@@ -69,8 +200,10 @@ void AppServer::log(LogLevel level, const QString& op, const std::string& method
         return;
     const std::string when = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString();
     std::lock_guard lock(g_logMutex);
+    const QByteArray who = op.toUtf8();
     std::fprintf(stderr, "%s %s operator=%s method=%s ms=%.1f result=%s\n", when.c_str(), levelName(level),
-                 op.isEmpty() ? "-" : op.toUtf8().constData(), method.c_str(), ms, result.c_str());
+                 logSafe(std::string_view(who.constData(), static_cast<size_t>(who.size()))).c_str(),
+                 logSafe(method).c_str(), ms, logSafe(result, true).c_str());
 }
 
 std::string AppServer::handleRpc(const QString& serverName, const std::string& body, const QString& op,
@@ -121,12 +254,13 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
     };
     try {
         Request req = parseRequest(body, id);
-        method = req.method.toStdString();
         if (!knownServer(serverName))
             throw RpcFailure(rpc::kMethodNotFound, QStringLiteral("Servidor desconhecido: %1.").arg(serverName));
         const MethodDef* m = findMethod(serverName, req.method);
         if (!m)
             throw RpcFailure(rpc::kMethodNotFound, QStringLiteral("Método desconhecido: %1.").arg(req.method));
+        // the log names a method only once it is one of ours
+        method = m->name;
         checkSignature(*m, req.params);
         Db& db = m_pool.get();
         used = &db;
@@ -168,6 +302,33 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
 
 void AppServer::routes()
 {
+    // Decided on the headers, before any body is read: unknown routes, a
+    // declared body over the limit and a body where none belongs.
+    m_http->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        const bool post = req.method == "POST";
+        const bool known = (req.method == "GET" && req.path == "/health")
+            || ((post || req.method == "DELETE") && req.path == "/session")
+            || (post && req.path == "/session/password") || (post && req.path.rfind("/rpc/", 0) == 0);
+        if (!known) {
+            refuseUnread(res, 404, R"({"error":"Recurso desconhecido."})");
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        const bool hasBody = req.has_header("Transfer-Encoding")
+            || (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0");
+        if (!post && hasBody) {
+            refuseUnread(res, 413, kTooLarge);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        // a call's size is judged after its token
+        const std::string declared = req.get_header_value("Content-Length");
+        if (req.path.rfind("/rpc/", 0) != 0 && !declared.empty()
+            && std::strtoull(declared.c_str(), nullptr, 10) > kMaxSessionBody) {
+            refuseUnread(res, 413, kTooLarge);
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+
     m_http->Get("/health", [this](const httplib::Request&, httplib::Response& res) {
         const bool up = [&] {
             try {
@@ -180,21 +341,33 @@ void AppServer::routes()
         res.set_content(up ? R"({"status":"ok"})" : R"({"status":"unavailable"})", "application/json");
     });
 
-    m_http->Post("/session", [this](const httplib::Request& req, httplib::Response& res) {
-        const auto t0 = std::chrono::steady_clock::now();
-        Sessions::Answer a{500, R"({"error":"Erro interno do servidor."})"};
-        try {
-            a = m_sessions.login(req.body);
-        } catch (const DbError& e) {
-            a = {503, kDbDown};
-            log(LogLevel::Error, {}, "login", 0, e.text().toStdString());
-        }
-        res.status = a.status;
-        res.set_content(a.body, "application/json");
-        log(LogLevel::Info, {}, "login",
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
-            std::to_string(a.status));
-    });
+    // Sign-in and password change: the same limits, the same log line.
+    auto signIn = [this](const char* what, Sessions::Answer (Sessions::*step)(const std::string&)) {
+        return [this, what, step](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+            const auto t0 = std::chrono::steady_clock::now();
+            std::string body;
+            if (!readBody(req, res, reader, kMaxSessionBody, body)) {
+                log(LogLevel::Warn, {}, what, 0, std::to_string(res.status));
+                return;
+            }
+            Sessions::Answer a{500, R"({"error":"Erro interno do servidor."})"};
+            try {
+                a = (m_sessions.*step)(body);
+            } catch (const SignInBusy& e) {
+                a = {503, nlohmann::json{{"error", e.shown().toStdString()}}.dump()};
+                log(LogLevel::Warn, {}, what, 0, e.text().toStdString());
+            } catch (const DbError& e) {
+                a = {503, kDbDown};
+                log(LogLevel::Error, {}, what, 0, e.text().toStdString());
+            }
+            answer(res, a.status, a.body);
+            log(LogLevel::Info, {}, what,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
+                std::to_string(a.status));
+        };
+    };
+    m_http->Post("/session", signIn("login", &Sessions::login));
+    m_http->Post("/session/password", signIn("password", &Sessions::changePassword));
 
     m_http->Delete("/session", [this](const httplib::Request& req, httplib::Response& res) {
         bool done = false;
@@ -212,40 +385,49 @@ void AppServer::routes()
             res.set_content(R"({"error":"Sessão expirada ou inválida."})", "application/json");
     });
 
-    m_http->Post(R"(/rpc/([A-Za-z0-9_.]+))", [this](const httplib::Request& req, httplib::Response& res) {
+    m_http->Post(R"(/rpc/([A-Za-z0-9_.]+))", [this](const httplib::Request& req, httplib::Response& res,
+                                                     const httplib::ContentReader& reader) {
         const auto t0 = std::chrono::steady_clock::now();
+        // The token is checked on the headers: without a session nothing of
+        // the body is read or held.
         std::optional<QString> op;
+        std::optional<std::string> dbDown;
         try {
             op = m_sessions.authenticate(req.get_header_value("Authorization"));
         } catch (const DbError& e) {
+            dbDown = e.text().toStdString();
+        }
+        if (!op && !dbDown) {
+            refuseUnread(res, 401, R"({"error":"Sessão expirada ou inválida."})");
+            log(LogLevel::Warn, {}, "-", 0, "401");
+            return;
+        }
+        std::string body;
+        if (!readBody(req, res, reader, m_opt.maxBody, body)) {
+            log(LogLevel::Warn, op.value_or(QString()), "-", 0, std::to_string(res.status));
+            return;
+        }
+        if (dbDown) {
             // an answer of the call, so that the desktop shows why
             std::string id = "null";
             try {
-                parseRequest(req.body, id);
+                parseRequest(body, id);
             } catch (const RpcFailure&) {
             }
-            res.status = 200;
-            res.set_content(errorEnvelope(id, rpc::kFailed, QStringLiteral("Banco de dados indisponível. Tente novamente.")),
-                            "application/json");
-            log(LogLevel::Error, {}, "-", 0, e.text().toStdString());
-            return;
-        }
-        if (!op) {
-            res.status = 401;
-            res.set_content(R"({"error":"Sessão expirada ou inválida."})", "application/json");
-            log(LogLevel::Warn, {}, "-", 0, "401");
+            answer(res, 200, errorEnvelope(id, rpc::kFailed, QStringLiteral("Banco de dados indisponível. Tente novamente.")));
+            log(LogLevel::Error, {}, "-", 0, *dbDown);
             return;
         }
         std::string method = "-";
         bool ok = false;
         const QString serverName = QString::fromStdString(req.matches[1]);
         if (req.get_header_value("Accept").find("application/x-ndjson") != std::string::npos
-            && streamable(serverName, req.body)) {
+            && streamable(serverName, body)) {
             // Rows go out as they are read; the call is logged when done.
             res.status = 200;
             res.set_chunked_content_provider(
                 "application/x-ndjson",
-                [this, serverName, body = req.body, who = *op, t0](size_t, httplib::DataSink& sink) {
+                [this, serverName, body = std::move(body), who = *op, t0](size_t, httplib::DataSink& sink) {
                     std::string name = "-";
                     bool done = false;
                     bool open = true;
@@ -263,9 +445,8 @@ void AppServer::routes()
                 });
             return;
         }
-        std::string answer = handleRpc(serverName, req.body, *op, method, ok);
-        res.status = 200;
-        res.set_content(std::move(answer), "application/json");
+        std::string result = handleRpc(serverName, body, *op, method, ok);
+        answer(res, 200, result);
         log(ok ? LogLevel::Info : LogLevel::Warn, *op, method,
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
             ok ? "ok" : "error");
@@ -281,6 +462,10 @@ int AppServer::bind()
         m_port = m_http->bind_to_port(host, m_opt.port) ? m_opt.port : -1;
     if (m_port <= 0)
         throw DbError(QStringLiteral("Não foi possível escutar em %1:%2.").arg(m_opt.host).arg(m_opt.port));
+    // Listening again only changes the backlog; the system caps it at its
+    // own maximum (net.core.somaxconn).
+    if (m_listenSocket >= 0)
+        ::listen(m_listenSocket, 65535);
     return m_port;
 }
 

@@ -5,6 +5,10 @@
 
 #include <QString>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <string_view>
 #include <functional>
 #include <memory>
 #include <string>
@@ -30,7 +34,19 @@ struct ServerOptions {
     int threads = 64;
     // With both set, the server speaks HTTPS only (PEM files).
     QString tlsCert, tlsKey;
+    // A connection must send something within this many seconds while its
+    // request is being read; a kept-alive one is closed after idling this long.
+    int readTimeout = 5;
+    int keepAliveTimeout = 5;
+    // Expired sessions and old failed logins are removed this often (seconds).
+    int purgeInterval = 60;
+    LoginLimits login;
 };
+
+// One value of a request as a log line may show it: control characters,
+// blanks and backslashes escaped, so that no value can break or forge a line
+// (the last field of a line keeps its blanks).
+std::string logSafe(std::string_view value, bool lastField = false);
 
 // The application server: sessions, health and the JSON-RPC endpoints.
 class AppServer {
@@ -43,6 +59,7 @@ public:
     void stop();
     int port() const { return m_port; }
     DbPool& pool() { return m_pool; }
+    Sessions& sessions() { return m_sessions; }
 
     // Handles one JSON-RPC body as the route does (for tests and benchmarks).
     std::string handleRpc(const QString& serverName, const std::string& body, const QString& op, std::string& method,
@@ -56,6 +73,7 @@ private:
     std::string runRpc(const QString& serverName, const std::string& body, const QString& op, std::string& method,
                        bool& ok, const std::function<void(std::string&)>* streamOut);
     void routes();
+    void purgeLoop();
     void log(LogLevel level, const QString& op, const std::string& method, double ms, const std::string& result);
 
     ServerOptions m_opt;
@@ -66,6 +84,11 @@ private:
     std::atomic<bool> m_started{false};
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_finished{false};
+    int m_listenSocket = -1;
+    std::thread m_purger;
+    std::mutex m_purgeMutex;
+    std::condition_variable m_purgeWake;
+    bool m_purgeStop = false;
 };
 
 } // namespace srv
