@@ -6,14 +6,13 @@
 #include "core/FwError.h"
 #include "core/Packet.h"
 
-#include <httplib.h>
 #include <nlohmann/json.hpp>
 
 #include <QDateTime>
+#include <QFile>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
-#include <sys/socket.h>
 #include <thread>
 
 namespace srv {
@@ -33,18 +32,8 @@ const char* levelName(LogLevel l)
 
 // The sessions' answer when the database cannot be reached.
 const char* kDbDown = R"({"error":"Banco de dados indisponível."})";
-
-std::unique_ptr<httplib::Server> makeHttp(const ServerOptions& o)
-{
-    if (o.tlsCert.isEmpty() && o.tlsKey.isEmpty())
-        return std::make_unique<httplib::Server>();
-    if (o.tlsCert.isEmpty() || o.tlsKey.isEmpty())
-        throw DbError(QStringLiteral("Para HTTPS informe o certificado e a chave."));
-    auto https = std::make_unique<httplib::SSLServer>(o.tlsCert.toLocal8Bit().constData(), o.tlsKey.toLocal8Bit().constData());
-    if (!https->is_valid())
-        throw DbError(QStringLiteral("Certificado ou chave inválidos ou ilegíveis: %1, %2.").arg(o.tlsCert, o.tlsKey));
-    return https;
-}
+const char* kTooLarge = R"({"error":"Requisição grande demais."})";
+const char* kNoSession = R"({"error":"Sessão expirada ou inválida."})";
 
 // Sign-in bodies are a name and two passwords.
 constexpr size_t kMaxSessionBody = 64 * 1024;
@@ -56,70 +45,67 @@ LoginLimits loginLimits(const ServerOptions& o)
     return l;
 }
 
-void answer(httplib::Response& res, int status, const std::string& body)
+std::string readPem(const QString& path)
 {
-    res.status = status;
-    res.set_content(body, "application/json");
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll().toStdString();
 }
 
-// Refused before its body is read: the rest of the body is not waited for.
-void refuseUnread(httplib::Response& res, int status, const std::string& body)
+HttpOptions httpOptions(const ServerOptions& o)
 {
-    answer(res, status, body);
-    res.set_header("Connection", "close");
+    HttpOptions h;
+    h.host = o.host.toStdString();
+    h.port = o.port;
+    h.workers = o.threads;
+    h.readTimeout = o.readTimeout;
+    h.keepAliveTimeout = o.keepAliveTimeout;
+    h.maxConnections = o.maxConnections;
+    h.maxPerAddress = o.maxPerAddress;
+    if (o.tlsCert.isEmpty() && o.tlsKey.isEmpty())
+        return h;
+    if (o.tlsCert.isEmpty() || o.tlsKey.isEmpty())
+        throw DbError(QStringLiteral("Para HTTPS informe o certificado e a chave."));
+    h.tlsCertPem = readPem(o.tlsCert);
+    h.tlsKeyPem = readPem(o.tlsKey);
+    if (h.tlsCertPem.empty() || h.tlsKeyPem.empty())
+        throw DbError(QStringLiteral("Certificado ou chave inválidos ou ilegíveis: %1, %2.").arg(o.tlsCert, o.tlsKey));
+    return h;
 }
 
-const char* kTooLarge = R"({"error":"Requisição grande demais."})";
-
-// A body over the limit is read on and dropped up to this, so that a client
-// that sends it whole still reads the refusal; past it the connection closes.
-constexpr size_t kDrainLimit = 64u * 1024u * 1024u;
-
-// Reads a body of at most limit bytes, whatever its transfer encoding;
-// false with the answer set when it is larger or broken off.
-bool readBody(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader, size_t limit,
-              std::string& body)
+HttpResponse reply(int status, std::string body, bool close = false)
 {
-    const std::string declared = req.get_header_value("Content-Length");
-    if (!declared.empty()) {
-        const unsigned long long n = std::strtoull(declared.c_str(), nullptr, 10);
-        if (n > kDrainLimit) {
-            refuseUnread(res, 413, kTooLarge);
-            return false;
-        }
-        if (n <= limit)
-            body.reserve(static_cast<size_t>(n));
-    }
-    bool over = false;
-    size_t seen = 0;
-    const bool whole = reader([&](const char* data, size_t len) {
-        seen += len;
-        if (over || body.size() + len > limit) {
-            if (!over) {
-                over = true;
-                body.clear();
-                body.shrink_to_fit();
-            }
-            return seen <= kDrainLimit;
-        }
-        // grown by hand: doubling past the limit would hold twice it
-        if (body.size() + len > body.capacity())
-            body.reserve(std::min(limit, std::max(body.capacity() * 2, body.size() + len)));
-        body.append(data, len);
-        return true;
-    });
-    if (over) {
-        if (whole)
-            answer(res, 413, kTooLarge);
-        else
-            refuseUnread(res, 413, kTooLarge);
-        return false;
-    }
-    if (!whole) {
-        refuseUnread(res, 400, R"({"error":"Corpo da requisição incompleto."})");
-        return false;
-    }
-    return true;
+    HttpResponse r;
+    r.status = status;
+    r.body = std::move(body);
+    r.close = close;
+    return r;
+}
+
+bool isCall(const HttpRequest& req)
+{
+    return req.method == "POST" && req.path.rfind("/rpc/", 0) == 0;
+}
+
+bool isSignIn(const HttpRequest& req)
+{
+    return req.method == "POST" && (req.path == "/session" || req.path == "/session/password");
+}
+
+// The server name of a call's path, or empty when it is not one.
+QString callServer(const std::string& path)
+{
+    const std::string name = path.substr(5);
+    if (name.empty() || name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_.")
+                            != std::string::npos)
+        return {};
+    return QString::fromStdString(name);
+}
+
+double msSince(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
 } // namespace
@@ -146,26 +132,21 @@ std::string logSafe(std::string_view value, bool lastField)
 }
 
 AppServer::AppServer(ServerOptions options)
-    : m_opt(std::move(options)), m_pool(m_opt.db), m_sessions(m_pool, m_opt.sessionTtl, loginLimits(m_opt)),
-      m_http(makeHttp(m_opt))
+    : m_opt(std::move(options)), m_pool(m_opt.db), m_sessions(m_pool, m_opt.sessionTtl, loginLimits(m_opt))
 {
-    m_http->set_tcp_nodelay(true);
-    // the limits are the routes' own (readBody); this only bounds the drain
-    m_http->set_payload_max_length(kDrainLimit);
-    m_http->set_read_timeout(std::max(1, m_opt.readTimeout), 0);
-    m_http->set_write_timeout(60, 0);
-    m_http->set_keep_alive_max_count(100000);
-    m_http->set_keep_alive_timeout(std::max(1, m_opt.keepAliveTimeout));
-    const auto workers = static_cast<size_t>(std::max(2, m_opt.threads));
-    m_http->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
-    // The listening socket is kept, to give it the system's largest backlog.
-    m_http->set_socket_options([this](int sock) {
-        int yes = 1;
-        ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-        if (m_listenSocket < 0)
-            m_listenSocket = sock;
-    });
-    routes();
+    HttpHandlers h;
+    h.onHeaders = [this](HttpRequest& req, size_t& limit) { return onHeaders(req, limit); };
+    h.handle = [this](HttpRequest& req) { return handle(req); };
+    h.isSignIn = isSignIn;
+    // each worker opens its database connection before its first request,
+    // which then never pays for it (a database down now is tried again then)
+    h.onWorkerStart = [this] {
+        try {
+            m_pool.get();
+        } catch (const std::exception&) {
+        }
+    };
+    m_http = std::make_unique<HttpServer>(httpOptions(m_opt), std::move(h));
     m_purger = std::thread([this] { purgeLoop(); });
 }
 
@@ -300,36 +281,44 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
     }
 }
 
-void AppServer::routes()
+std::optional<HttpResponse> AppServer::onHeaders(HttpRequest& req, size_t& limit)
 {
-    // Decided on the headers, before any body is read: unknown routes, a
-    // declared body over the limit and a body where none belongs.
-    m_http->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-        const bool post = req.method == "POST";
-        const bool known = (req.method == "GET" && req.path == "/health")
-            || ((post || req.method == "DELETE") && req.path == "/session")
-            || (post && req.path == "/session/password") || (post && req.path.rfind("/rpc/", 0) == 0);
-        if (!known) {
-            refuseUnread(res, 404, R"({"error":"Recurso desconhecido."})");
-            return httplib::Server::HandlerResponse::Handled;
+    // Decided before any body is read: unknown routes, a body where none
+    // belongs, a call without a session.
+    const bool known = (req.method == "GET" && req.path == "/health") || isSignIn(req)
+        || (req.method == "DELETE" && req.path == "/session") || (isCall(req) && !callServer(req.path).isEmpty());
+    if (!known)
+        return reply(404, R"({"error":"Recurso desconhecido."})", true);
+    if (isSignIn(req)) {
+        limit = kMaxSessionBody;
+        return std::nullopt;
+    }
+    if (!isCall(req)) {
+        limit = 0;
+        const std::string length = req.header("content-length");
+        if (!req.header("transfer-encoding").empty() || (!length.empty() && length != "0"))
+            return reply(413, kTooLarge, true);
+        return std::nullopt;
+    }
+    limit = m_opt.maxBody;
+    try {
+        const auto op = m_sessions.authenticate(req.header("authorization"));
+        if (!op) {
+            log(LogLevel::Warn, {}, "-", 0, "401");
+            return reply(401, kNoSession, true);
         }
-        const bool hasBody = req.has_header("Transfer-Encoding")
-            || (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0");
-        if (!post && hasBody) {
-            refuseUnread(res, 413, kTooLarge);
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        // a call's size is judged after its token
-        const std::string declared = req.get_header_value("Content-Length");
-        if (req.path.rfind("/rpc/", 0) != 0 && !declared.empty()
-            && std::strtoull(declared.c_str(), nullptr, 10) > kMaxSessionBody) {
-            refuseUnread(res, 413, kTooLarge);
-            return httplib::Server::HandlerResponse::Handled;
-        }
-        return httplib::Server::HandlerResponse::Unhandled;
-    });
+        req.who = op->toStdString();
+    } catch (const DbError& e) {
+        // answered once the body is read, as the call's own failure
+        req.whoUnavailable = e.text().toStdString();
+    }
+    return std::nullopt;
+}
 
-    m_http->Get("/health", [this](const httplib::Request&, httplib::Response& res) {
+HttpResponse AppServer::handle(HttpRequest& req)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    if (req.path == "/health") {
         const bool up = [&] {
             try {
                 return m_pool.get().ping();
@@ -337,155 +326,96 @@ void AppServer::routes()
                 return false;
             }
         }();
-        res.status = up ? 200 : 503;
-        res.set_content(up ? R"({"status":"ok"})" : R"({"status":"unavailable"})", "application/json");
-    });
-
-    // Sign-in and password change: the same limits, the same log line.
-    auto signIn = [this](const char* what, Sessions::Answer (Sessions::*step)(const std::string&)) {
-        return [this, what, step](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
-            const auto t0 = std::chrono::steady_clock::now();
-            std::string body;
-            if (!readBody(req, res, reader, kMaxSessionBody, body)) {
-                log(LogLevel::Warn, {}, what, 0, std::to_string(res.status));
-                return;
-            }
-            Sessions::Answer a{500, R"({"error":"Erro interno do servidor."})"};
-            try {
-                a = (m_sessions.*step)(body);
-            } catch (const SignInBusy& e) {
-                a = {503, nlohmann::json{{"error", e.shown().toStdString()}}.dump()};
-                log(LogLevel::Warn, {}, what, 0, e.text().toStdString());
-            } catch (const DbError& e) {
-                a = {503, kDbDown};
-                log(LogLevel::Error, {}, what, 0, e.text().toStdString());
-            }
-            answer(res, a.status, a.body);
-            log(LogLevel::Info, {}, what,
-                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
-                std::to_string(a.status));
-        };
-    };
-    m_http->Post("/session", signIn("login", &Sessions::login));
-    m_http->Post("/session/password", signIn("password", &Sessions::changePassword));
-
-    m_http->Delete("/session", [this](const httplib::Request& req, httplib::Response& res) {
-        bool done = false;
+        return reply(up ? 200 : 503, up ? R"({"status":"ok"})" : R"({"status":"unavailable"})");
+    }
+    if (isSignIn(req)) {
+        const bool login = req.path == "/session";
+        const char* what = login ? "login" : "password";
+        Sessions::Answer a{500, R"({"error":"Erro interno do servidor."})"};
         try {
-            done = m_sessions.logout(req.get_header_value("Authorization"));
+            a = login ? m_sessions.login(req.body) : m_sessions.changePassword(req.body);
+        } catch (const SignInBusy& e) {
+            a = {503, nlohmann::json{{"error", e.shown().toStdString()}}.dump()};
+            log(LogLevel::Warn, {}, what, 0, e.text().toStdString());
+        } catch (const DbError& e) {
+            a = {503, kDbDown};
+            log(LogLevel::Error, {}, what, 0, e.text().toStdString());
+        }
+        log(LogLevel::Info, {}, what, msSince(t0), std::to_string(a.status));
+        return reply(a.status, std::move(a.body));
+    }
+    if (req.method == "DELETE") {
+        try {
+            if (m_sessions.logout(req.header("authorization")))
+                return reply(204, {});
+            return reply(401, kNoSession);
         } catch (const DbError& e) {
             // not an invalid session: the session may still be there
-            res.status = 503;
-            res.set_content(kDbDown, "application/json");
             log(LogLevel::Error, {}, "logout", 0, e.text().toStdString());
-            return;
+            return reply(503, kDbDown);
         }
-        res.status = done ? 204 : 401;
-        if (!done)
-            res.set_content(R"({"error":"Sessão expirada ou inválida."})", "application/json");
-    });
-
-    m_http->Post(R"(/rpc/([A-Za-z0-9_.]+))", [this](const httplib::Request& req, httplib::Response& res,
-                                                     const httplib::ContentReader& reader) {
-        const auto t0 = std::chrono::steady_clock::now();
-        // The token is checked on the headers: without a session nothing of
-        // the body is read or held.
-        std::optional<QString> op;
-        std::optional<std::string> dbDown;
+    }
+    const QString serverName = callServer(req.path);
+    if (!req.whoUnavailable.empty()) {
+        // an answer of the call, so that the desktop shows why
+        std::string id = "null";
         try {
-            op = m_sessions.authenticate(req.get_header_value("Authorization"));
-        } catch (const DbError& e) {
-            dbDown = e.text().toStdString();
+            parseRequest(req.body, id);
+        } catch (const RpcFailure&) {
         }
-        if (!op && !dbDown) {
-            refuseUnread(res, 401, R"({"error":"Sessão expirada ou inválida."})");
-            log(LogLevel::Warn, {}, "-", 0, "401");
-            return;
-        }
-        std::string body;
-        if (!readBody(req, res, reader, m_opt.maxBody, body)) {
-            log(LogLevel::Warn, op.value_or(QString()), "-", 0, std::to_string(res.status));
-            return;
-        }
-        if (dbDown) {
-            // an answer of the call, so that the desktop shows why
-            std::string id = "null";
-            try {
-                parseRequest(body, id);
-            } catch (const RpcFailure&) {
-            }
-            answer(res, 200, errorEnvelope(id, rpc::kFailed, QStringLiteral("Banco de dados indisponível. Tente novamente.")));
-            log(LogLevel::Error, {}, "-", 0, *dbDown);
-            return;
-        }
-        std::string method = "-";
-        bool ok = false;
-        const QString serverName = QString::fromStdString(req.matches[1]);
-        if (req.get_header_value("Accept").find("application/x-ndjson") != std::string::npos
-            && streamable(serverName, body)) {
-            // Rows go out as they are read; the call is logged when done.
-            res.status = 200;
-            res.set_chunked_content_provider(
-                "application/x-ndjson",
-                [this, serverName, body = std::move(body), who = *op, t0](size_t, httplib::DataSink& sink) {
-                    std::string name = "-";
-                    bool done = false;
-                    bool open = true;
-                    const std::function<void(std::string&)> out = [&](std::string& piece) {
-                        if (open && !piece.empty())
-                            open = sink.write(piece.data(), piece.size());
-                        piece.clear();
-                    };
-                    runRpc(serverName, body, who, name, done, &out);
-                    sink.done();
-                    log(done ? LogLevel::Info : LogLevel::Warn, who, name,
-                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
-                        done ? "ok (stream)" : "error");
-                    return true;
-                });
-            return;
-        }
-        std::string result = handleRpc(serverName, body, *op, method, ok);
-        answer(res, 200, result);
-        log(ok ? LogLevel::Info : LogLevel::Warn, *op, method,
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
-            ok ? "ok" : "error");
-    });
+        log(LogLevel::Error, {}, "-", 0, req.whoUnavailable);
+        return reply(200, errorEnvelope(id, rpc::kFailed, QStringLiteral("Banco de dados indisponível. Tente novamente.")));
+    }
+    const QString who = QString::fromStdString(req.who);
+    if (req.header("accept").find("application/x-ndjson") != std::string::npos && streamable(serverName, req.body)) {
+        // Rows go out as they are read; the call is logged when done.
+        HttpResponse r;
+        r.contentType = "application/x-ndjson";
+        r.stream = [this, serverName, body = std::move(req.body), who, t0](StreamSink& sink) {
+            std::string name = "-";
+            bool done = false;
+            bool open = true;
+            const std::function<void(std::string&)> out = [&](std::string& piece) {
+                if (open && !piece.empty())
+                    open = sink.write(piece.data(), piece.size());
+                piece.clear();
+            };
+            runRpc(serverName, body, who, name, done, &out);
+            log(done ? LogLevel::Info : LogLevel::Warn, who, name, msSince(t0), done ? "ok (stream)" : "error");
+        };
+        return r;
+    }
+    std::string method = "-";
+    bool ok = false;
+    std::string result = handleRpc(serverName, req.body, who, method, ok);
+    log(ok ? LogLevel::Info : LogLevel::Warn, who, method, msSince(t0), ok ? "ok" : "error");
+    return reply(200, std::move(result));
 }
 
 int AppServer::bind()
 {
-    const std::string host = m_opt.host.toStdString();
-    if (m_opt.port == 0)
-        m_port = m_http->bind_to_any_port(host);
-    else
-        m_port = m_http->bind_to_port(host, m_opt.port) ? m_opt.port : -1;
-    if (m_port <= 0)
-        throw DbError(QStringLiteral("Não foi possível escutar em %1:%2.").arg(m_opt.host).arg(m_opt.port));
-    // Listening again only changes the backlog; the system caps it at its
-    // own maximum (net.core.somaxconn).
-    if (m_listenSocket >= 0)
-        ::listen(m_listenSocket, 65535);
+    try {
+        m_port = m_http->start();
+    } catch (const std::exception& e) {
+        throw DbError(QStringLiteral("Não foi possível escutar em %1:%2 (%3).").arg(m_opt.host).arg(m_opt.port).arg(QString::fromUtf8(e.what())));
+    }
     return m_port;
 }
 
 void AppServer::run()
 {
-    m_started = true;
-    if (!m_stopping)
-        m_http->listen_after_bind();
-    m_finished = true;
+    // the HTTP layer serves on its own threads from bind() on
+    std::unique_lock lock(m_runMutex);
+    m_runWake.wait(lock, [this] { return m_stopping.load(); });
 }
 
 void AppServer::stop()
 {
-    // A stop that comes before the listener runs would be lost: wait for it
-    // to run (or for run() to have given up).
-    m_stopping = true;
-    if (!m_started)
-        return; // run() will see the flag and not listen
-    while (!m_http->is_running() && !m_finished)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    {
+        std::lock_guard lock(m_runMutex);
+        m_stopping = true;
+    }
+    m_runWake.notify_all();
     m_http->stop();
 }
 

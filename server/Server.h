@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Database.h"
+#include "Http.h"
 #include "Sessions.h"
 
 #include <QString>
@@ -11,11 +12,8 @@
 #include <string_view>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
-
-namespace httplib {
-class Server;
-}
 
 namespace srv {
 
@@ -29,15 +27,18 @@ struct ServerOptions {
     int callTimeout = 30;
     LogLevel logLevel = LogLevel::Info;
     size_t maxBody = 16u * 1024u * 1024u;
-    // Each open client connection holds a worker while it stays alive, and
-    // every desktop keeps a few open: size this for the users, not the CPUs.
-    int threads = 64;
+    // Calls served at once (each with its own database connection); open
+    // connections cost no worker while they wait.
+    int threads = 16;
+    // Connections in all and from one address; more are answered 503.
+    int maxConnections = 1024;
+    int maxPerAddress = 128;
     // With both set, the server speaks HTTPS only (PEM files).
     QString tlsCert, tlsKey;
     // A connection must send something within this many seconds while its
     // request is being read; a kept-alive one is closed after idling this long.
     int readTimeout = 5;
-    int keepAliveTimeout = 5;
+    int keepAliveTimeout = 30;
     // Expired sessions and old failed logins are removed this often (seconds).
     int purgeInterval = 60;
     LoginLimits login;
@@ -72,19 +73,20 @@ private:
     // One call; with streamOut the answer goes out through it as lines.
     std::string runRpc(const QString& serverName, const std::string& body, const QString& op, std::string& method,
                        bool& ok, const std::function<void(std::string&)>* streamOut);
-    void routes();
+    // The HTTP layer's two steps: on the headers, then the whole request.
+    std::optional<HttpResponse> onHeaders(HttpRequest& req, size_t& limit);
+    HttpResponse handle(HttpRequest& req);
     void purgeLoop();
     void log(LogLevel level, const QString& op, const std::string& method, double ms, const std::string& result);
 
     ServerOptions m_opt;
     DbPool m_pool;
     Sessions m_sessions;
-    std::unique_ptr<httplib::Server> m_http;
+    std::unique_ptr<HttpServer> m_http;
     int m_port = 0;
-    std::atomic<bool> m_started{false};
     std::atomic<bool> m_stopping{false};
-    std::atomic<bool> m_finished{false};
-    int m_listenSocket = -1;
+    std::mutex m_runMutex;
+    std::condition_variable m_runWake;
     std::thread m_purger;
     std::mutex m_purgeMutex;
     std::condition_variable m_purgeWake;
