@@ -43,19 +43,25 @@ void reportError(std::exception_ptr e)
         fw::ctx().ui().showMessage(text, fw::MsgType::Error, fw::Buttons::Ok, 0);
 }
 
+namespace {
+// A labelled line edit of a dialog's form, named for tools and tests.
+QLineEdit* addField(QWidget* owner, QFormLayout* form, const char* name, const QString& label)
+{
+    auto* e = new QLineEdit(owner);
+    e->setObjectName(QLatin1String(name));
+    e->setAccessibleName(QString(label).remove(QLatin1Char('&')));
+    form->addRow(label, e);
+    return e;
+}
+} // namespace
+
 LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("Entrar no sistema de pedidos"));
     auto* lay = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    auto edit = [this, form](const char* name, const QString& label) {
-        auto* e = new QLineEdit(this);
-        e->setObjectName(QLatin1String(name));
-        e->setAccessibleName(QString(label).remove(QLatin1Char('&')));
-        form->addRow(label, e);
-        return e;
-    };
+    auto edit = [this, form](const char* name, const QString& label) { return addField(this, form, name, label); };
     edtOperador = edit("edtOperador", QStringLiteral("&Operador"));
     edtSenha = edit("edtSenha", QStringLiteral("&Senha"));
     edtSenha->setEchoMode(QLineEdit::Password);
@@ -121,11 +127,8 @@ PasswordDialog::PasswordDialog(QWidget* parent) : QDialog(parent)
     auto* lay = new QVBoxLayout(this);
     auto* form = new QFormLayout;
     auto edit = [this, form](const char* name, const QString& label) {
-        auto* e = new QLineEdit(this);
-        e->setObjectName(QLatin1String(name));
-        e->setAccessibleName(QString(label).remove(QLatin1Char('&')));
+        QLineEdit* e = addField(this, form, name, label);
         e->setEchoMode(QLineEdit::Password);
-        form->addRow(label, e);
         return e;
     };
     edtSenhaAtual = edit("edtSenhaAtual", QStringLiteral("Senha &atual"));

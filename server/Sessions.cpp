@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <algorithm>
 #include <chrono>
+#include <functional>
 #include <mutex>
 
 namespace srv {
@@ -225,28 +226,35 @@ Sessions::Answer Sessions::openSession(Db& db, const QString& op, bool endOthers
     return {200, nlohmann::json{{"token", token}, {"operator", op.toStdString()}, {"expires", expires}}.dump()};
 }
 
-Sessions::Answer Sessions::login(const std::string& body)
+Sessions::Answer Sessions::checked(const QString& op, const QString& pw,
+                                   const std::function<Answer(Db&, bool mustChange)>& then)
 {
-    initSodium();
-    const auto c = credentials(body);
-    if (!c)
-        return {400, errorBody(QStringLiteral("Informe operador e senha."))};
-    if (c->op.isEmpty() || c->op.size() > 32)
+    if (op.isEmpty() || op.size() > 32)
         return {401, errorBody(QString::fromUtf8(kInvalid))};
     Db& db = m_pool.get();
     Deadline deadline(db, m_limits.wait);
     upgradeSchema(db);
     // Counting, checking and recording one try is one step per operator:
     // parallel guesses queue here and meet the limit.
-    std::lock_guard lock(operatorLock(c->op));
+    std::lock_guard lock(operatorLock(op));
     bool mustChange = false;
-    if (auto refused = checkCredentials(db, c->op, c->pw, mustChange))
+    if (auto refused = checkCredentials(db, op, pw, mustChange))
         return *refused;
-    if (mustChange) {
+    return then(db, mustChange);
+}
+
+Sessions::Answer Sessions::login(const std::string& body)
+{
+    initSodium();
+    const auto c = credentials(body);
+    if (!c)
+        return {400, errorBody(QStringLiteral("Informe operador e senha."))};
+    return checked(c->op, c->pw, [&](Db& db, bool mustChange) -> Answer {
+        if (!mustChange)
+            return openSession(db, c->op, false);
         db.exec(QStringLiteral("DELETE FROM TENTLOGIN WHERE CDOPERADOR = ?"), {c->op});
         return {403, nlohmann::json{{"error", "Senha provisória: troque a senha antes de entrar."}, {"mustChange", true}}.dump()};
-    }
-    return openSession(db, c->op, false);
+    });
 }
 
 Sessions::Answer Sessions::changePassword(const std::string& body)
@@ -261,19 +269,12 @@ Sessions::Answer Sessions::changePassword(const std::string& body)
         return {400, errorBody(QStringLiteral("A nova senha deve ter no máximo 256 caracteres."))};
     if (c->newPw == c->pw)
         return {400, errorBody(QStringLiteral("A nova senha deve ser diferente da atual."))};
-    if (c->op.isEmpty() || c->op.size() > 32)
-        return {401, errorBody(QString::fromUtf8(kInvalid))};
-    Db& db = m_pool.get();
-    Deadline deadline(db, m_limits.wait);
-    upgradeSchema(db);
-    std::lock_guard lock(operatorLock(c->op));
-    bool mustChange = false;
-    if (auto refused = checkCredentials(db, c->op, c->pw, mustChange))
-        return *refused;
-    const QString hash = slowHash(c->newPw);
-    db.exec(QStringLiteral("UPDATE OPERADOR SET DSSENHAHASH = ?, IDTROCASENHA = 'N' WHERE CDOPERADOR = ?"), {hash, c->op});
-    // whoever knew the old password is signed out
-    return openSession(db, c->op, true);
+    return checked(c->op, c->pw, [&](Db& db, bool) {
+        const QString hash = slowHash(c->newPw);
+        db.exec(QStringLiteral("UPDATE OPERADOR SET DSSENHAHASH = ?, IDTROCASENHA = 'N' WHERE CDOPERADOR = ?"), {hash, c->op});
+        // whoever knew the old password is signed out
+        return openSession(db, c->op, true);
+    });
 }
 
 std::optional<QString> Sessions::authenticate(const std::string& authorization)

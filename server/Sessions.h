@@ -5,6 +5,7 @@
 #include <QString>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <semaphore>
@@ -64,6 +65,9 @@ private:
     bool slowCheck(const QString& hash, const QString& pw);
     QString slowHash(const QString& pw);
     Answer openSession(Db& db, const QString& op, bool endOthers);
+    // Checks the operator's password as one step with its limit, then runs
+    // then with the database (whether the password must be changed).
+    Answer checked(const QString& op, const QString& pw, const std::function<Answer(Db&, bool mustChange)>& then);
     std::mutex& operatorLock(const QString& op);
     void upgradeSchema(Db& db);
 
