@@ -111,7 +111,6 @@ struct Exchange {
     std::atomic<Phase> phase{Phase::Checking};
     size_t limit = 0;
     bool over = false;   // past its limit: the rest is dropped
-    bool headerCallAgain = false;
     size_t drained = 0;
     // a streamed answer
     std::mutex m;
@@ -304,32 +303,27 @@ struct HttpServer::Impl {
                 const int one = 1;
                 setsockopt(fd->connect_fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
             }
-            // The headers are judged on a worker (the session is in the
-            // database); a refusal goes out at once, the body never read.
-            MHD_suspend_connection(c);
-            if (!d.calls->post([&d, ex] {
-                    size_t limit = 0;
-                    std::optional<HttpResponse> refusal;
-                    try {
-                        refusal = d.h.onHeaders(ex->req, limit);
-                    } catch (const std::exception&) {
-                        refusal = made(500, R"({"error":"Erro interno do servidor."})", true);
-                    }
-                    const std::string declared = ex->req.header("content-length");
-                    if (!refusal && !declared.empty() && std::strtoull(declared.c_str(), nullptr, 10) > kDrainLimit)
-                        refusal = tooLarge(true);
-                    ex->limit = limit;
-                    if (refusal) {
-                        answerParked(*ex, *refusal);
-                        return;
-                    }
-                    if (const unsigned long long n = std::strtoull(declared.c_str(), nullptr, 10); n > 0 && n <= limit)
-                        ex->req.body.reserve(static_cast<size_t>(n));
-                    ex->headerCallAgain = true;
-                    ex->phase = Exchange::Phase::Body;
-                    resume(*ex);
-                }))
-                answerParked(*ex, busy());
+            // The headers are judged here, before any body is read (the
+            // session is one indexed read): a refusal goes out at once.
+            size_t limit = 0;
+            std::optional<HttpResponse> refusal;
+            try {
+                refusal = d.h.onHeaders(ex->req, limit);
+            } catch (const std::exception&) {
+                refusal = made(500, R"({"error":"Erro interno do servidor."})", true);
+            }
+            const std::string declared = ex->req.header("content-length");
+            const unsigned long long length = declared.empty() ? 0 : std::strtoull(declared.c_str(), nullptr, 10);
+            if (!refusal && length > kDrainLimit)
+                refusal = tooLarge(true);
+            if (refusal) {
+                ex->phase = Exchange::Phase::Answered;
+                return queue(c, *refusal);
+            }
+            ex->limit = limit;
+            if (length > 0 && length <= limit)
+                ex->req.body.reserve(static_cast<size_t>(length));
+            ex->phase = Exchange::Phase::Body;
             return MHD_YES;
         }
         const ExchangePtr ex = *static_cast<ExchangePtr*>(*conCls);
@@ -340,13 +334,6 @@ struct HttpServer::Impl {
         if (ex->phase != Exchange::Phase::Body)
             return MHD_YES; // parked: MHD keeps the data until it is woken
 
-        if (ex->headerCallAgain) {
-            // woken from the headers' check, MHD makes its headers call
-            // again before any body
-            ex->headerCallAgain = false;
-            if (*uploadSize == 0)
-                return MHD_YES;
-        }
         if (*uploadSize > 0) {
             std::string& body = ex->req.body;
             if (ex->over || body.size() + *uploadSize > ex->limit) {
@@ -403,6 +390,13 @@ struct HttpServer::Impl {
     {
         Impl& d = *static_cast<Impl*>(cls);
         if (code == MHD_CONNECTION_NOTIFY_STARTED) {
+            // an event thread checks sessions too: its database connection
+            // is opened with its first connection, not inside a request
+            static thread_local bool started = false;
+            if (!started && d.h.onWorkerStart) {
+                started = true;
+                d.h.onWorkerStart();
+            }
             auto* peer = new Peer;
             const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
             if (info && info->client_addr) {

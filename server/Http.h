@@ -58,8 +58,9 @@ struct HttpOptions {
 };
 
 struct HttpHandlers {
-    // On the headers, on a worker: an answer refuses the request before any
-    // of its body is read; otherwise bodyLimit says how much body it may have.
+    // On the headers, on the event thread (keep it quick): an answer refuses
+    // the request before any of its body is read; otherwise bodyLimit says
+    // how much body it may have.
     std::function<std::optional<HttpResponse>(HttpRequest&, size_t& bodyLimit)> onHeaders;
     // The whole request, on a worker.
     std::function<HttpResponse(HttpRequest&)> handle;
