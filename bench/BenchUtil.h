@@ -4,11 +4,23 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace bench {
+
+// A process's resident memory in KiB (from /proc), -1 when it is gone.
+inline long residentKb(int pid)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(f, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::stol(line.substr(6));
+    return -1;
+}
 
 // Median wall time in milliseconds of reps runs (after one warm-up run).
 inline double medianMs(int reps, const std::function<void()>& fn)

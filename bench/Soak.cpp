@@ -22,16 +22,6 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-long residentKb(int pid)
-{
-    std::ifstream f("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(f, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
-    return -1;
-}
-
 long openFiles(int pid)
 {
     std::error_code ec;
@@ -161,7 +151,7 @@ int main(int argc, char** argv)
         std::sort(t.begin(), t.end());
         const double p50 = t.empty() ? 0 : t[t.size() / 2];
         const double p99 = t.empty() ? 0 : t[std::min(t.size() - 1, t.size() * 99 / 100)];
-        rssLast = residentKb(pid);
+        rssLast = bench::residentKb(pid);
         filesLast = openFiles(pid);
         const int minute = (s + 59) / 60;
         if (minute >= 5 && rss5 < 0) {

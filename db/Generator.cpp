@@ -168,8 +168,13 @@ std::vector<DemoOperator> generate(srv::Db& db, const GenOptions& opt, const std
     db.exec(QStringLiteral("INSERT INTO PARAMGERAL (CDPARAM, DSVALOR) VALUES ('DBPICT0', '9.99.999.9999')"));
     db.exec(QStringLiteral("INSERT INTO PARAMGERAL (CDPARAM, DSVALOR) VALUES ('DBPICTNIVEIS0', '4')"));
 
-    // Operators, one per role; passwords follow from the seed.
-    auto password = [&](const char* stem) { return QStringLiteral("%1-%2").arg(QLatin1String(stem)).arg(1000 + rng() % 9000); };
+    // Operators, one per role. Passwords come from the system's random
+    // source, never from the seed; the seed's draw is kept so that the data
+    // after it stays the same.
+    auto password = [&](const char*) {
+        rng();
+        return srv::Sessions::generatePassword();
+    };
     std::vector<DemoOperator> ops = {
         {QStringLiteral("ADM"), password("adm"), QStringLiteral("0001"),
          QStringLiteral("administrador: todos os pedidos de todas as filiais")},
@@ -182,9 +187,10 @@ std::vector<DemoOperator> generate(srv::Db& db, const GenOptions& opt, const std
     };
     const char* roles[] = {"Administrador", "Gerente", "Vendedor", "Consulta"};
     for (size_t i = 0; i < ops.size(); ++i)
-        db.exec(QStringLiteral("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHAHASH, DSPAPEL) VALUES (?, ?, ?, ?)"),
+        db.exec(QStringLiteral("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHAHASH, DSPAPEL, IDTROCASENHA) "
+                               "VALUES (?, ?, ?, ?, ?)"),
                 {ops[i].code, QString::fromUtf8(roles[i]), srv::Sessions::hashPassword(ops[i].password),
-                 QString::fromUtf8(roles[i])});
+                 QString::fromUtf8(roles[i]), QLatin1String(opt.provisionalPasswords ? "S" : "N")});
     for (const char* b : {"0001", "0002", "0003"})
         db.exec(QStringLiteral("INSERT INTO OPERTPED (CDFILIAL, CDOPERADOR) VALUES (?, 'ADM')"), {b});
     db.exec(QStringLiteral("INSERT INTO OPERTPED (CDFILIAL, CDOPERADOR) VALUES ('0002', 'GERENTE')"));

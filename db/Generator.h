@@ -14,6 +14,7 @@ struct GenOptions {
     uint64_t seed = 1;
     bool oneBranch = false;    // every order in branch 0001 (benchmarks)
     double newestDay = 0;      // the newest order date; 0 is today
+    bool provisionalPasswords = false; // the operators must change theirs at first login
 };
 
 struct DemoOperator {

@@ -34,8 +34,10 @@ int main(int argc, char** argv)
             opt.seed = value().toULongLong();
         else if (a == QLatin1String("--one-branch"))
             opt.oneBranch = true;
+        else if (a == QLatin1String("--provisional-passwords"))
+            opt.provisionalPasswords = true;
         else {
-            std::fprintf(stderr, "usage: ped-dbgen --db sqlite:PATH|firebird://... [--size demo|N] [--seed N] [--one-branch]\n");
+            std::fprintf(stderr, "usage: ped-dbgen --db sqlite:PATH|firebird://... [--size demo|N] [--seed N] [--one-branch] [--provisional-passwords]\n");
             return 2;
         }
     }

@@ -91,6 +91,8 @@ void Host::login(const LoginData& d)
         throw Error(QStringLiteral("Operador ou senha inválidos."));
     if (res->status == 429)
         throw Error(QStringLiteral("Muitas tentativas de entrada. Aguarde 15 minutos e tente novamente."));
+    if (res->status == 403 && res->body.find("\"mustChange\":true") != std::string::npos)
+        throw PasswordChangeRequired();
     if (res->status != 200)
         throw Error(QStringLiteral("O servidor recusou a entrada (HTTP %1).").arg(res->status));
     const auto answer = nlohmann::json::parse(res->body, nullptr, false);
@@ -174,6 +176,40 @@ void Host::login(const LoginData& d)
         if (onSessionExpired)
             onSessionExpired();
     };
+}
+
+void Host::changePassword(const LoginData& d, const QString& newPassword)
+{
+    const auto [address, port, tls] = splitServer(d.server);
+    const auto client = fw::serverClient(address.toStdString(), port, tls);
+    client->set_connection_timeout(5, 0);
+    client->set_read_timeout(30, 0);
+    const nlohmann::json body{{"operator", d.operador.trimmed().toStdString()},
+                              {"password", d.password.toStdString()},
+                              {"newPassword", newPassword.toStdString()}};
+    auto res = client->Post("/session/password", body.dump(), "application/json");
+    if (!res) {
+        const QString why = fw::connectFailureText(static_cast<int>(res.error()), d.server);
+        throw Error(why.isEmpty() ? QStringLiteral("Não foi possível conectar ao servidor %1.").arg(d.server) : why);
+    }
+    const auto answer = nlohmann::json::parse(res->body, nullptr, false);
+    const bool said = answer.is_object() && answer.contains("error") && answer["error"].is_string();
+    if (res->status == 401)
+        throw Error(QStringLiteral("Senha atual incorreta."));
+    if (res->status == 429)
+        throw Error(QStringLiteral("Muitas tentativas sem sucesso. Aguarde 15 minutos e tente novamente."));
+    if (res->status == 400 && said)
+        throw Error(QString::fromStdString(answer["error"].get<std::string>()));
+    if (res->status != 200 || !answer.is_object() || !answer.contains("token") || !answer["token"].is_string())
+        throw Error(QStringLiteral("O servidor recusou a troca de senha (HTTP %1).").arg(res->status));
+    if (!m_token.isEmpty()) {
+        m_token = QString::fromStdString(answer["token"].get<std::string>());
+        m_login.password = newPassword;
+        fw::ctx().login.token = m_token;
+    } else {
+        // signed in only by the login that follows; this one is not kept
+        client->Delete("/session", httplib::Headers{{"Authorization", "Bearer " + answer["token"].get<std::string>()}});
+    }
 }
 
 void Host::logout()

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <stdexcept>
 
 class QMainWindow;
 class QMdiArea;
@@ -21,6 +22,13 @@ struct LoginData {
     QString operador;
     QString password;
     QString branch;
+};
+
+// The server accepted the password but it is a first (generated) one: it
+// must be changed before the operator may sign in.
+class PasswordChangeRequired : public std::runtime_error {
+public:
+    PasswordChangeRequired() : std::runtime_error("password change required") {}
 };
 
 // What a module library exports.
@@ -43,6 +51,10 @@ public:
     // Opens the session and the suite's database and fills the login
     // context; throws fw::Error with the reason on failure.
     void login(const LoginData& d);
+    // Changes the operator's password on the server (d holds the current
+    // one); a live session takes the new token the server gives, since the
+    // change ends the operator's other sessions. Throws fw::Error with the reason.
+    void changePassword(const LoginData& d, const QString& newPassword);
     // Ends the session (DELETE /session) and closes the database.
     void logout();
     bool loggedIn() const { return !m_token.isEmpty(); }

@@ -45,19 +45,25 @@ void reportError(std::exception_ptr e)
         fw::ctx().ui().showMessage(text, fw::MsgType::Error, fw::Buttons::Ok, 0);
 }
 
+namespace {
+// A labelled line edit of a dialog's form, named for tools and tests.
+QLineEdit* addField(QWidget* owner, QFormLayout* form, const char* name, const QString& label)
+{
+    auto* e = new QLineEdit(owner);
+    e->setObjectName(QLatin1String(name));
+    e->setAccessibleName(QString(label).remove(QLatin1Char('&')));
+    form->addRow(label, e);
+    return e;
+}
+} // namespace
+
 LoginDialog::LoginDialog(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowTitle(QStringLiteral("Entrar no sistema de pedidos"));
     auto* lay = new QVBoxLayout(this);
     auto* form = new QFormLayout;
-    auto edit = [this, form](const char* name, const QString& label) {
-        auto* e = new QLineEdit(this);
-        e->setObjectName(QLatin1String(name));
-        e->setAccessibleName(QString(label).remove(QLatin1Char('&')));
-        form->addRow(label, e);
-        return e;
-    };
+    auto edit = [this, form](const char* name, const QString& label) { return addField(this, form, name, label); };
     edtOperador = edit("edtOperador", QStringLiteral("&Operador"));
     edtSenha = edit("edtSenha", QStringLiteral("&Senha"));
     edtSenha->setEchoMode(QLineEdit::Password);
@@ -116,6 +122,58 @@ void LoginDialog::accept()
     QDialog::accept();
 }
 
+PasswordDialog::PasswordDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("frmAlterarSenha"));
+    setWindowTitle(QStringLiteral("Alterar senha"));
+    auto* lay = new QVBoxLayout(this);
+    auto* form = new QFormLayout;
+    auto edit = [this, form](const char* name, const QString& label) {
+        QLineEdit* e = addField(this, form, name, label);
+        e->setEchoMode(QLineEdit::Password);
+        return e;
+    };
+    edtSenhaAtual = edit("edtSenhaAtual", QStringLiteral("Senha &atual"));
+    edtNovaSenha = edit("edtNovaSenha", QStringLiteral("&Nova senha"));
+    edtNovaSenha->setToolTip(QStringLiteral("Ao menos %1 caracteres.").arg(kMinLength));
+    edtConfirmacao = edit("edtConfirmacao", QStringLiteral("&Confirme a nova senha"));
+    lay->addLayout(form);
+    auto* buttons = new QDialogButtonBox(this);
+    btnAlterar = buttons->addButton(QStringLiteral("A&lterar"), QDialogButtonBox::AcceptRole);
+    btnAlterar->setObjectName(QStringLiteral("btnAlterar"));
+    btnAlterar->setDefault(true);
+    buttons->addButton(QStringLiteral("&Cancelar"), QDialogButtonBox::RejectRole);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    lay->addWidget(buttons);
+    edtSenhaAtual->setFocus();
+}
+
+void PasswordDialog::accept()
+{
+    auto refuse = [](QLineEdit* e, const QString& text) {
+        fw::ctx().ui().showMessage(text, fw::MsgType::Warning, fw::Buttons::Ok, 0);
+        e->selectAll();
+        e->setFocus();
+    };
+    const QString current = edtSenhaAtual->text();
+    const QString next = edtNovaSenha->text();
+    if (current.isEmpty())
+        return refuse(edtSenhaAtual, QStringLiteral("Informe a senha atual."));
+    if (next.size() < kMinLength)
+        return refuse(edtNovaSenha, QStringLiteral("A nova senha deve ter ao menos %1 caracteres.").arg(kMinLength));
+    if (next == current)
+        return refuse(edtNovaSenha, QStringLiteral("A nova senha deve ser diferente da atual."));
+    if (edtConfirmacao->text() != next)
+        return refuse(edtConfirmacao, QStringLiteral("A confirmação não confere com a nova senha."));
+    if (tryChange && !tryChange(current, next)) {
+        edtSenhaAtual->selectAll();
+        edtSenhaAtual->setFocus();
+        return;
+    }
+    QDialog::accept();
+}
+
 MainWindow::MainWindow(Host& host) : m_host(host)
 {
     setObjectName(QStringLiteral("frmPrincipal"));
@@ -134,6 +192,11 @@ MainWindow::MainWindow(Host& host) : m_host(host)
     QAction* quit = modules->addAction(QStringLiteral("&Sair"));
     quit->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     connect(quit, &QAction::triggered, this, &QWidget::close);
+    QMenu* session = menuBar()->addMenu(QStringLiteral("&Sessão"));
+    session->setObjectName(QStringLiteral("mnuSessao"));
+    m_changePassword = session->addAction(QStringLiteral("Alterar &senha..."));
+    m_changePassword->setObjectName(QStringLiteral("mnuAlterarSenha"));
+    connect(m_changePassword, &QAction::triggered, this, &MainWindow::changePassword);
     QMenu* windows = menuBar()->addMenu(QStringLiteral("&Janelas"));
     windows->addAction(QStringLiteral("&Cascata"), this, [this] { fw::CascadeChildWindows(m_mdi); })
         ->setObjectName(QStringLiteral("mnuCascata"));
@@ -190,6 +253,8 @@ bool MainWindow::runLogin(const LoginData& given)
             m_host.logout();
             m_host.login(d);
             return true;
+        } catch (const PasswordChangeRequired&) {
+            return firstPassword(d);
         } catch (...) {
             reportError(std::current_exception());
             return false;
@@ -200,8 +265,63 @@ bool MainWindow::runLogin(const LoginData& given)
     return ok;
 }
 
+bool MainWindow::firstPassword(const LoginData& d)
+{
+    // The password typed was a first one: it is changed here, then used.
+    fw::ctx().ui().showMessage(QStringLiteral("Sua senha é provisória. Escolha uma nova senha para entrar."),
+                               fw::MsgType::Information, fw::Buttons::Ok, 0);
+    PasswordDialog dlg(this);
+    dlg.edtSenhaAtual->setText(d.password);
+    dlg.edtNovaSenha->setFocus();
+    QString chosen;
+    dlg.tryChange = [&](const QString& current, const QString& next) {
+        try {
+            LoginData withCurrent = d;
+            withCurrent.password = current;
+            m_host.changePassword(withCurrent, next);
+            chosen = next;
+            return true;
+        } catch (...) {
+            reportError(std::current_exception());
+            return false;
+        }
+    };
+    if (fw::ctx().ui().execModal(&dlg) != QDialog::Accepted)
+        return false;
+    try {
+        LoginData withNew = d;
+        withNew.password = chosen;
+        m_host.login(withNew);
+        return true;
+    } catch (...) {
+        reportError(std::current_exception());
+        return false;
+    }
+}
+
+void MainWindow::changePassword()
+{
+    if (!m_host.loggedIn())
+        return;
+    PasswordDialog dlg(this);
+    dlg.tryChange = [this](const QString& current, const QString& next) {
+        try {
+            LoginData d = m_host.loginData();
+            d.password = current;
+            m_host.changePassword(d, next);
+            return true;
+        } catch (...) {
+            reportError(std::current_exception());
+            return false;
+        }
+    };
+    if (fw::ctx().ui().execModal(&dlg) == QDialog::Accepted)
+        fw::ctx().ui().showMessage(QStringLiteral("Senha alterada."), fw::MsgType::Information, fw::Buttons::Ok, 0);
+}
+
 void MainWindow::refreshStatus()
 {
+    m_changePassword->setEnabled(m_host.loggedIn());
     const fw::LoginContext& lc = fw::ctx().login;
     if (!m_host.loggedIn()) {
         m_status->setText(QStringLiteral("Sem sessão"));

@@ -9,6 +9,7 @@
 class QLineEdit;
 class QMdiArea;
 class QLabel;
+class QPushButton;
 
 namespace host {
 
@@ -31,6 +32,19 @@ public:
     void accept() override;
 };
 
+// "Alterar senha": the current password, the new one twice.
+class PasswordDialog : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kMinLength = 10;
+    explicit PasswordDialog(QWidget* parent = nullptr);
+    QLineEdit *edtSenhaAtual, *edtNovaSenha, *edtConfirmacao;
+    QPushButton* btnAlterar;
+    // Sends the change; stays open on failure.
+    std::function<bool(const QString& current, const QString& next)> tryChange;
+    void accept() override;
+};
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -44,14 +58,19 @@ public:
     // Opens a module, reporting a failure in a box.
     void openModule(const QString& code);
     void showHelp(int context);
+    // "Alterar senha" of the signed-in operator.
+    void changePassword();
 
 protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
+    bool firstPassword(const LoginData& d);
+
     Host& m_host;
     QMdiArea* m_mdi;
     QLabel* m_status;
+    QAction* m_changePassword;
     bool m_relogin = false;
 };
 

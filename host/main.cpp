@@ -40,6 +40,9 @@ int main(int argc, char** argv)
             } catch (const fw::Error& e) {
                 QTextStream(stderr) << "ped-host: " << e.text() << "\n";
                 return 1;
+            } catch (const host::PasswordChangeRequired&) {
+                QTextStream(stderr) << "ped-host: senha provisória; entre sem --password para escolher uma nova.\n";
+                return 1;
             }
             main.refreshStatus();
         }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-ibase libqt6opengl6-dev
-  libsqlite3-dev sqlite3 curl openssl libcpp-httplib-dev nlohmann-json3-dev libsodium-dev
+  libsqlite3-dev sqlite3 curl openssl libcpp-httplib-dev nlohmann-json3-dev libsodium-dev libmicrohttpd-dev
   libsimdjson-dev rapidjson-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev

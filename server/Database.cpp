@@ -28,7 +28,8 @@ int progress(void* p)
 // seconds outside a call), not after a fixed time of its own.
 int busyWait(void* p, int count)
 {
-    if (static_cast<const Db*>(p)->pastDeadline() || count >= 2000)
+    const Db* db = static_cast<const Db*>(p);
+    if (db->pastDeadline() || (!db->hasDeadline() && count >= 2000))
         return 0;
     std::this_thread::sleep_for(std::chrono::milliseconds(count < 10 ? 1 : 5));
     return 1;

@@ -109,6 +109,7 @@ public:
     void setDeadline(std::chrono::steady_clock::time_point t) { m_deadline = t; }
     void clearDeadline() { m_deadline = {}; }
     bool pastDeadline() const;
+    bool hasDeadline() const { return m_deadline != std::chrono::steady_clock::time_point{}; }
 
     bool ping();
     sqlite3* sqliteHandle() const { return m_sqlite; }

@@ -6,10 +6,10 @@
 #include "core/FwError.h"
 #include "core/Packet.h"
 
-#include <httplib.h>
+#include <nlohmann/json.hpp>
 
 #include <QDateTime>
-#include <algorithm>
+#include <QFile>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -32,37 +32,148 @@ const char* levelName(LogLevel l)
 
 // The sessions' answer when the database cannot be reached.
 const char* kDbDown = R"({"error":"Banco de dados indisponível."})";
+const char* kTooLarge = R"({"error":"Requisição grande demais."})";
+const char* kNoSession = R"({"error":"Sessão expirada ou inválida."})";
 
-std::unique_ptr<httplib::Server> makeHttp(const ServerOptions& o)
+// Sign-in bodies are a name and two passwords.
+constexpr size_t kMaxSessionBody = 64 * 1024;
+
+LoginLimits loginLimits(const ServerOptions& o)
 {
+    LoginLimits l = o.login;
+    l.wait = o.callTimeout;
+    return l;
+}
+
+std::string readPem(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return f.readAll().toStdString();
+}
+
+HttpOptions httpOptions(const ServerOptions& o)
+{
+    HttpOptions h;
+    h.host = o.host.toStdString();
+    h.port = o.port;
+    h.workers = o.threads;
+    h.readTimeout = o.readTimeout;
+    h.keepAliveTimeout = o.keepAliveTimeout;
+    h.maxConnections = o.maxConnections;
+    h.maxPerAddress = o.maxPerAddress;
     if (o.tlsCert.isEmpty() && o.tlsKey.isEmpty())
-        return std::make_unique<httplib::Server>();
+        return h;
     if (o.tlsCert.isEmpty() || o.tlsKey.isEmpty())
         throw DbError(QStringLiteral("Para HTTPS informe o certificado e a chave."));
-    auto https = std::make_unique<httplib::SSLServer>(o.tlsCert.toLocal8Bit().constData(), o.tlsKey.toLocal8Bit().constData());
-    if (!https->is_valid())
+    h.tlsCertPem = readPem(o.tlsCert);
+    h.tlsKeyPem = readPem(o.tlsKey);
+    if (h.tlsCertPem.empty() || h.tlsKeyPem.empty())
         throw DbError(QStringLiteral("Certificado ou chave inválidos ou ilegíveis: %1, %2.").arg(o.tlsCert, o.tlsKey));
-    return https;
+    return h;
+}
+
+HttpResponse reply(int status, std::string body, bool close = false)
+{
+    HttpResponse r;
+    r.status = status;
+    r.body = std::move(body);
+    r.close = close;
+    return r;
+}
+
+bool isCall(const HttpRequest& req)
+{
+    return req.method == "POST" && req.path.rfind("/rpc/", 0) == 0;
+}
+
+bool isSignIn(const HttpRequest& req)
+{
+    return req.method == "POST" && (req.path == "/session" || req.path == "/session/password");
+}
+
+// The server name of a call's path, or empty when it is not one.
+QString callServer(const std::string& path)
+{
+    const std::string name = path.substr(5);
+    if (name.empty() || name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_.")
+                            != std::string::npos)
+        return {};
+    return QString::fromStdString(name);
+}
+
+double msSince(std::chrono::steady_clock::time_point t0)
+{
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
 }
 
 } // namespace
 
-AppServer::AppServer(ServerOptions options)
-    : m_opt(std::move(options)), m_pool(m_opt.db), m_sessions(m_pool, m_opt.sessionTtl),
-      m_http(makeHttp(m_opt))
+std::string logSafe(std::string_view value, bool lastField)
 {
-    m_http->set_tcp_nodelay(true);
-    m_http->set_payload_max_length(m_opt.maxBody);
-    m_http->set_read_timeout(60, 0);
-    m_http->set_write_timeout(60, 0);
-    m_http->set_keep_alive_max_count(100000);
-    m_http->set_keep_alive_timeout(30);
-    const auto workers = static_cast<size_t>(std::max(2, m_opt.threads));
-    m_http->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
-    routes();
+    std::string out;
+    out.reserve(value.size());
+    const QString text = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        // C0 and C1 controls, DEL, the Unicode line and paragraph separators,
+        // blanks (the line's fields are split on them) and the escape itself
+        if (u < (lastField ? 0x20 : 0x21) || u == 0x7f || (u >= 0x80 && u < 0xa0) || u == 0x2028 || u == 0x2029 || u == '\\') {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, u < 0x100 ? "\\x%02x" : "\\u%04x", static_cast<unsigned>(u));
+            out += buf;
+        } else {
+            const QByteArray b = QString(c).toUtf8();
+            out.append(b.constData(), static_cast<size_t>(b.size()));
+        }
+    }
+    return out.empty() ? std::string("-") : out;
 }
 
-AppServer::~AppServer() = default;
+AppServer::AppServer(ServerOptions options)
+    : m_opt(std::move(options)), m_pool(m_opt.db), m_sessions(m_pool, m_opt.sessionTtl, loginLimits(m_opt))
+{
+    HttpHandlers h;
+    h.onHeaders = [this](HttpRequest& req, size_t& limit) { return onHeaders(req, limit); };
+    h.handle = [this](HttpRequest& req) { return handle(req); };
+    h.isSignIn = isSignIn;
+    // each worker opens its database connection before its first request,
+    // which then never pays for it (a database down now is tried again then)
+    h.onWorkerStart = [this] {
+        try {
+            m_pool.get();
+        } catch (const std::exception&) {
+        }
+    };
+    m_http = std::make_unique<HttpServer>(httpOptions(m_opt), std::move(h));
+    m_purger = std::thread([this] { purgeLoop(); });
+}
+
+AppServer::~AppServer()
+{
+    {
+        std::lock_guard lock(m_purgeMutex);
+        m_purgeStop = true;
+    }
+    m_purgeWake.notify_all();
+    if (m_purger.joinable())
+        m_purger.join();
+}
+
+void AppServer::purgeLoop()
+{
+    std::unique_lock lock(m_purgeMutex);
+    while (!m_purgeWake.wait_for(lock, std::chrono::seconds(std::max(1, m_opt.purgeInterval)), [this] { return m_purgeStop; })) {
+        lock.unlock();
+        try {
+            m_sessions.purge();
+        } catch (const DbError& e) {
+            log(LogLevel::Warn, {}, "purge", 0, e.text().toStdString());
+        }
+        lock.lock();
+    }
+}
 
 void AppServer::log(LogLevel level, const QString& op, const std::string& method, double ms, const std::string& result)
 {
@@ -70,8 +181,10 @@ void AppServer::log(LogLevel level, const QString& op, const std::string& method
         return;
     const std::string when = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toStdString();
     std::lock_guard lock(g_logMutex);
+    const QByteArray who = op.toUtf8();
     std::fprintf(stderr, "%s %s operator=%s method=%s ms=%.1f result=%s\n", when.c_str(), levelName(level),
-                 op.isEmpty() ? "-" : op.toUtf8().constData(), method.c_str(), ms, result.c_str());
+                 logSafe(std::string_view(who.constData(), static_cast<size_t>(who.size()))).c_str(),
+                 logSafe(method).c_str(), ms, logSafe(result, true).c_str());
 }
 
 std::string AppServer::handleRpc(const QString& serverName, const std::string& body, const QString& op,
@@ -110,12 +223,8 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
         }
     } clear{used};
     auto failed = [&](int code, const QString& message) {
-        if (outcome) { // a method's refusal is a decision; the rest are faults of the call
-            // the text may carry the caller's values: one log line stays one line
-            std::string text = message.toStdString();
-            std::replace_if(text.begin(), text.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x20; }, ' ');
-            *outcome = (code == rpc::kFailed ? "refused: " : "error: ") + text;
-        }
+        if (outcome) // a method's refusal is a decision; the rest are faults of the call (log() escapes the text)
+            *outcome = (code == rpc::kFailed ? "refused: " : "error: ") + message.toStdString();
         std::string answer = errorEnvelope(id, code, message);
         if (!streamOut)
             return answer;
@@ -129,12 +238,13 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
     };
     try {
         Request req = parseRequest(body, id);
-        method = req.method.toStdString();
         if (!knownServer(serverName))
             throw RpcFailure(rpc::kMethodNotFound, QStringLiteral("Servidor desconhecido: %1.").arg(serverName));
         const MethodDef* m = findMethod(serverName, req.method);
         if (!m)
             throw RpcFailure(rpc::kMethodNotFound, QStringLiteral("Método desconhecido: %1.").arg(req.method));
+        // the log names a method only once it is one of ours
+        method = m->name;
         checkSignature(*m, req.params);
         Db& db = m_pool.get();
         used = &db;
@@ -176,9 +286,44 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
     }
 }
 
-void AppServer::routes()
+std::optional<HttpResponse> AppServer::onHeaders(HttpRequest& req, size_t& limit)
 {
-    m_http->Get("/health", [this](const httplib::Request&, httplib::Response& res) {
+    // Decided before any body is read: unknown routes, a body where none
+    // belongs, a call without a session.
+    const bool known = (req.method == "GET" && req.path == "/health") || isSignIn(req)
+        || (req.method == "DELETE" && req.path == "/session") || (isCall(req) && !callServer(req.path).isEmpty());
+    if (!known)
+        return reply(404, R"({"error":"Recurso desconhecido."})", true);
+    if (isSignIn(req)) {
+        limit = kMaxSessionBody;
+        return std::nullopt;
+    }
+    if (!isCall(req)) {
+        limit = 0;
+        const std::string length = req.header("content-length");
+        if (!req.header("transfer-encoding").empty() || (!length.empty() && length != "0"))
+            return reply(413, kTooLarge, true);
+        return std::nullopt;
+    }
+    limit = m_opt.maxBody;
+    try {
+        const auto op = m_sessions.authenticate(req.header("authorization"));
+        if (!op) {
+            log(LogLevel::Warn, {}, "-", 0, "401");
+            return reply(401, kNoSession, true);
+        }
+        req.who = op->toStdString();
+    } catch (const DbError& e) {
+        // answered once the body is read, as the call's own failure
+        req.whoUnavailable = e.text().toStdString();
+    }
+    return std::nullopt;
+}
+
+HttpResponse AppServer::handle(HttpRequest& req)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    if (req.path == "/health") {
         const bool up = [&] {
             try {
                 return m_pool.get().ping();
@@ -186,132 +331,98 @@ void AppServer::routes()
                 return false;
             }
         }();
-        res.status = up ? 200 : 503;
-        res.set_content(up ? R"({"status":"ok"})" : R"({"status":"unavailable"})", "application/json");
-    });
-
-    m_http->Post("/session", [this](const httplib::Request& req, httplib::Response& res) {
-        const auto t0 = std::chrono::steady_clock::now();
+        return reply(up ? 200 : 503, up ? R"({"status":"ok"})" : R"({"status":"unavailable"})");
+    }
+    if (isSignIn(req)) {
+        const bool login = req.path == "/session";
+        const char* what = login ? "login" : "password";
         Sessions::Answer a{500, R"({"error":"Erro interno do servidor."})"};
         try {
-            a = m_sessions.login(req.body);
+            a = login ? m_sessions.login(req.body) : m_sessions.changePassword(req.body);
+        } catch (const SignInBusy& e) {
+            a = {503, nlohmann::json{{"error", e.shown().toStdString()}}.dump()};
+            log(LogLevel::Warn, {}, what, 0, e.text().toStdString());
         } catch (const DbError& e) {
             a = {503, kDbDown};
-            log(LogLevel::Error, {}, "login", 0, e.text().toStdString());
+            log(LogLevel::Error, {}, what, 0, e.text().toStdString());
         }
-        res.status = a.status;
-        res.set_content(a.body, "application/json");
-        log(LogLevel::Info, {}, "login",
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
-            std::to_string(a.status));
-    });
-
-    m_http->Delete("/session", [this](const httplib::Request& req, httplib::Response& res) {
-        bool done = false;
+        log(LogLevel::Info, {}, what, msSince(t0), std::to_string(a.status));
+        return reply(a.status, std::move(a.body));
+    }
+    if (req.method == "DELETE") {
         try {
-            done = m_sessions.logout(req.get_header_value("Authorization"));
+            if (m_sessions.logout(req.header("authorization")))
+                return reply(204, {});
+            return reply(401, kNoSession);
         } catch (const DbError& e) {
             // not an invalid session: the session may still be there
-            res.status = 503;
-            res.set_content(kDbDown, "application/json");
             log(LogLevel::Error, {}, "logout", 0, e.text().toStdString());
-            return;
+            return reply(503, kDbDown);
         }
-        res.status = done ? 204 : 401;
-        if (!done)
-            res.set_content(R"({"error":"Sessão expirada ou inválida."})", "application/json");
-    });
-
-    m_http->Post(R"(/rpc/([A-Za-z0-9_.]+))", [this](const httplib::Request& req, httplib::Response& res) {
-        const auto t0 = std::chrono::steady_clock::now();
-        std::optional<QString> op;
+    }
+    const QString serverName = callServer(req.path);
+    if (!req.whoUnavailable.empty()) {
+        // an answer of the call, so that the desktop shows why
+        std::string id = "null";
         try {
-            op = m_sessions.authenticate(req.get_header_value("Authorization"));
-        } catch (const DbError& e) {
-            // an answer of the call, so that the desktop shows why
-            std::string id = "null";
-            try {
-                parseRequest(req.body, id);
-            } catch (const RpcFailure&) {
-            }
-            res.status = 200;
-            res.set_content(errorEnvelope(id, rpc::kFailed, QStringLiteral("Banco de dados indisponível. Tente novamente.")),
-                            "application/json");
-            log(LogLevel::Error, {}, "-", 0, e.text().toStdString());
-            return;
+            parseRequest(req.body, id);
+        } catch (const RpcFailure&) {
         }
-        if (!op) {
-            res.status = 401;
-            res.set_content(R"({"error":"Sessão expirada ou inválida."})", "application/json");
-            log(LogLevel::Warn, {}, "-", 0, "401");
-            return;
-        }
-        std::string method = "-";
-        bool ok = false;
-        const QString serverName = QString::fromStdString(req.matches[1]);
-        if (req.get_header_value("Accept").find("application/x-ndjson") != std::string::npos
-            && streamable(serverName, req.body)) {
-            // Rows go out as they are read; the call is logged when done.
-            res.status = 200;
-            res.set_chunked_content_provider(
-                "application/x-ndjson",
-                [this, serverName, body = req.body, who = *op, t0](size_t, httplib::DataSink& sink) {
-                    std::string name = "-";
-                    std::string outcome;
-                    bool done = false;
-                    bool open = true;
-                    const std::function<void(std::string&)> out = [&](std::string& piece) {
-                        if (open && !piece.empty())
-                            open = sink.write(piece.data(), piece.size());
-                        piece.clear();
-                    };
-                    runRpc(serverName, body, who, name, done, &out, &outcome);
-                    sink.done();
-                    log(done ? LogLevel::Info : LogLevel::Warn, who, name,
-                        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(),
-                        outcome);
-                    return true;
-                });
-            return;
-        }
-        std::string outcome;
-        std::string answer = runRpc(serverName, req.body, *op, method, ok, nullptr, &outcome);
-        res.status = 200;
-        res.set_content(std::move(answer), "application/json");
-        log(ok ? LogLevel::Info : LogLevel::Warn, *op, method,
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count(), outcome);
-    });
+        log(LogLevel::Error, {}, "-", 0, req.whoUnavailable);
+        return reply(200, errorEnvelope(id, rpc::kFailed, QStringLiteral("Banco de dados indisponível. Tente novamente.")));
+    }
+    const QString who = QString::fromStdString(req.who);
+    if (req.header("accept").find("application/x-ndjson") != std::string::npos && streamable(serverName, req.body)) {
+        // Rows go out as they are read; the call is logged when done.
+        HttpResponse r;
+        r.contentType = "application/x-ndjson";
+        r.stream = [this, serverName, body = std::move(req.body), who, t0](StreamSink& sink) {
+            std::string name = "-";
+            std::string outcome;
+            bool done = false;
+            bool open = true;
+            const std::function<void(std::string&)> out = [&](std::string& piece) {
+                if (open && !piece.empty())
+                    open = sink.write(piece.data(), piece.size());
+                piece.clear();
+            };
+            runRpc(serverName, body, who, name, done, &out, &outcome);
+            log(done ? LogLevel::Info : LogLevel::Warn, who, name, msSince(t0), outcome);
+        };
+        return r;
+    }
+    std::string method = "-";
+    std::string outcome;
+    bool ok = false;
+    std::string result = runRpc(serverName, req.body, who, method, ok, nullptr, &outcome);
+    log(ok ? LogLevel::Info : LogLevel::Warn, who, method, msSince(t0), outcome);
+    return reply(200, std::move(result));
 }
 
 int AppServer::bind()
 {
-    const std::string host = m_opt.host.toStdString();
-    if (m_opt.port == 0)
-        m_port = m_http->bind_to_any_port(host);
-    else
-        m_port = m_http->bind_to_port(host, m_opt.port) ? m_opt.port : -1;
-    if (m_port <= 0)
-        throw DbError(QStringLiteral("Não foi possível escutar em %1:%2.").arg(m_opt.host).arg(m_opt.port));
+    try {
+        m_port = m_http->start();
+    } catch (const std::exception& e) {
+        throw DbError(QStringLiteral("Não foi possível escutar em %1:%2 (%3).").arg(m_opt.host).arg(m_opt.port).arg(QString::fromUtf8(e.what())));
+    }
     return m_port;
 }
 
 void AppServer::run()
 {
-    m_started = true;
-    if (!m_stopping)
-        m_http->listen_after_bind();
-    m_finished = true;
+    // the HTTP layer serves on its own threads from bind() on
+    std::unique_lock lock(m_runMutex);
+    m_runWake.wait(lock, [this] { return m_stopping.load(); });
 }
 
 void AppServer::stop()
 {
-    // A stop that comes before the listener runs would be lost: wait for it
-    // to run (or for run() to have given up).
-    m_stopping = true;
-    if (!m_started)
-        return; // run() will see the flag and not listen
-    while (!m_http->is_running() && !m_finished)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    {
+        std::lock_guard lock(m_runMutex);
+        m_stopping = true;
+    }
+    m_runWake.notify_all();
     m_http->stop();
 }
 

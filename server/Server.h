@@ -1,17 +1,19 @@
 #pragma once
 
 #include "Database.h"
+#include "Http.h"
 #include "Sessions.h"
 
 #include <QString>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <string_view>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
-
-namespace httplib {
-class Server;
-}
 
 namespace srv {
 
@@ -25,12 +27,27 @@ struct ServerOptions {
     int callTimeout = 30;
     LogLevel logLevel = LogLevel::Info;
     size_t maxBody = 16u * 1024u * 1024u;
-    // Each open client connection holds a worker while it stays alive, and
-    // every desktop keeps a few open: size this for the users, not the CPUs.
-    int threads = 64;
+    // Calls served at once (each with its own database connection); open
+    // connections cost no worker while they wait.
+    int threads = 16;
+    // Connections in all and from one address; more are answered 503.
+    int maxConnections = 1024;
+    int maxPerAddress = 128;
     // With both set, the server speaks HTTPS only (PEM files).
     QString tlsCert, tlsKey;
+    // A connection must send something within this many seconds while its
+    // request is being read; a kept-alive one is closed after idling this long.
+    int readTimeout = 5;
+    int keepAliveTimeout = 30;
+    // Expired sessions and old failed logins are removed this often (seconds).
+    int purgeInterval = 60;
+    LoginLimits login;
 };
+
+// One value of a request as a log line may show it: control characters,
+// blanks and backslashes escaped, so that no value can break or forge a line
+// (the last field of a line keeps its blanks).
+std::string logSafe(std::string_view value, bool lastField = false);
 
 // The application server: sessions, health and the JSON-RPC endpoints.
 class AppServer {
@@ -43,6 +60,7 @@ public:
     void stop();
     int port() const { return m_port; }
     DbPool& pool() { return m_pool; }
+    Sessions& sessions() { return m_sessions; }
 
     // Handles one JSON-RPC body as the route does (for tests and benchmarks).
     std::string handleRpc(const QString& serverName, const std::string& body, const QString& op, std::string& method,
@@ -56,17 +74,24 @@ private:
     // outcome: what the log line says of the call ("ok", "refused: <text>", "error: <text>").
     std::string runRpc(const QString& serverName, const std::string& body, const QString& op, std::string& method,
                        bool& ok, const std::function<void(std::string&)>* streamOut, std::string* outcome = nullptr);
-    void routes();
+    // The HTTP layer's two steps: on the headers, then the whole request.
+    std::optional<HttpResponse> onHeaders(HttpRequest& req, size_t& limit);
+    HttpResponse handle(HttpRequest& req);
+    void purgeLoop();
     void log(LogLevel level, const QString& op, const std::string& method, double ms, const std::string& result);
 
     ServerOptions m_opt;
     DbPool m_pool;
     Sessions m_sessions;
-    std::unique_ptr<httplib::Server> m_http;
+    std::unique_ptr<HttpServer> m_http;
     int m_port = 0;
-    std::atomic<bool> m_started{false};
     std::atomic<bool> m_stopping{false};
-    std::atomic<bool> m_finished{false};
+    std::mutex m_runMutex;
+    std::condition_variable m_runWake;
+    std::thread m_purger;
+    std::mutex m_purgeMutex;
+    std::condition_variable m_purgeWake;
+    bool m_purgeStop = false;
 };
 
 } // namespace srv
