@@ -83,6 +83,8 @@ public:
     void FormCreate() override;
     void FormActivate() override;
     void FormClose() override;
+    std::vector<fw::RecordSet*> pendingSets() override;
+    QString deleteQuestion() override;
     void pgcPadraoChange() override;
     void sbtConfirmarClick() override;
     void sbtCancelarClick() override;
@@ -181,6 +183,7 @@ private:
     void declareHistory();
     QWidget* buildHistoryPanel(QWidget* parent);
     void loadOrders();
+    void showOrderCount();
     bool onListPage() const { return pgcPadrao->currentWidget() == tshFolhaDados; }
     // The branch shows this operator only his salesman's orders.
     bool restrictedToOwnOrders() const;
@@ -192,12 +195,20 @@ private:
     void applyPercentReadOnly();
     void placeSalesmanColumn(const QString& field);
     void sendSalesmen(bool allItems);
+    // Puts the line the server refused back in edit with what was typed.
+    void restoreTypedLine();
     // Loads the order's generated commission accounts; "Conta_gerada" when any.
     void refuseWhenAccountsGenerated();
 
     QString m_lastBranch;
     bool m_placing = false;
     bool m_loading = false;
+    // The line being posted, kept until the server has taken it.
+    struct TypedLine {
+        bool inserted = false;
+        int recNo = -1;
+        std::vector<std::pair<QString, QVariant>> values;
+    } m_typedLine;
 };
 
 // Creates the screen once and shows it as a child window of the host.

@@ -8,6 +8,7 @@
 #include "widgets/Events.h"
 
 #include <QCloseEvent>
+#include <QLocale>
 #include <QScopedValueRollback>
 
 using namespace fw;
@@ -29,6 +30,7 @@ void createColumn(TDBGrid& grid, const QString& field, int position, int width)
 void TfrmComissaoVend::medCdFilialEnter()
 {
     cdsPedido.close();
+    showOrderCount();
     pgcPadrao->setCurrentWidget(tshFolhaDados);
     setPageEnabled(tshFolhaDados, true);
     setPageEnabled(tshFormulario, false);
@@ -211,6 +213,21 @@ void TfrmComissaoVend::loadOrders()
         CheckResultServ(r.ok ? ServerResult::failure(0, QStringLiteral("Resposta inválida do servidor.")) : r, true, 0);
     }
     cdsPedido.streamEnd();
+    showOrderCount();
+}
+
+void TfrmComissaoVend::showOrderCount()
+{
+    if (!cdsPedido.active()) {
+        // nothing listed yet: say what comes first
+        stbPadrao->showMessage(QStringLiteral("Informe a filial e tecle Tab (ou F9 para pesquisar) para listar os pedidos."));
+        return;
+    }
+    const int n = cdsPedido.recordCount();
+    stbPadrao->showMessage(n == 0 ? QStringLiteral("Nenhum pedido listado.")
+                                  : n == 1 ? QStringLiteral("1 pedido listado.")
+                                           : QStringLiteral("%1 pedidos listados.")
+                                                 .arg(QLocale(QLocale::Portuguese, QLocale::Brazil).toString(n)));
 }
 
 void TfrmComissaoVend::closeEvent(QCloseEvent* e)
@@ -228,6 +245,7 @@ void TfrmComissaoVend::cdsPedidoAfterOpen()
     const bool rows = !cdsPedido.isEmpty();
     sbtNotaPed->setEnabled(rows);
     mnuNotaPed->setEnabled(rows);
+    showOrderCount();
 }
 
 void TfrmComissaoVend::sbtVerificarClick()

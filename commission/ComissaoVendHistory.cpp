@@ -49,8 +49,10 @@ QString TfrmComissaoVend::actionCaption(const QString& code) const
         return QStringLiteral("Alteração");
     if (code == QLatin1String("E"))
         return QStringLiteral("Exclusão");
+    if (code == QLatin1String("G"))
+        return QStringLiteral("Regeneração");
     if (code == QLatin1String("R"))
-        return QStringLiteral("Recálculo");
+        return QStringLiteral("Recálculo por período");
     return code;
 }
 

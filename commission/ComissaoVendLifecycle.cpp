@@ -75,6 +75,10 @@ void TfrmComissaoVend::FormCreate()
     dbgVendedor->OnColEnter = [this](TDBGrid&) { dbgVendedorColEnter(); };
     dbgVendedor->OnColExit = [this](TDBGrid&) { dbgVendedorColExit(); };
     dbgVendedor->OnEditButtonClick = [this](TDBGrid&) { dbgVendedorEditButtonClick(); };
+    // Esc gives a line up as Cancelar does, question included
+    dbgPadrao->OnCancelLine = [this](TDBGrid&) { sbtCancelarClick(); };
+    dbgVendedor->OnCancelLine = [this](TDBGrid&) { sbtCancelarClick(); };
+    dbgVendedor->OnDeleteLine = [this](TDBGrid&) { sbtExcluirClick(); };
     dbgVendedor->OnDrawColumnCell = [this](TDBGrid&, const TColumn& c, Field& f, CellStyle& st) {
         dbgVendedorDrawColumnCell(c, f, st);
     };
@@ -106,6 +110,8 @@ void TfrmComissaoVend::FormActivate()
     if (fixed) {
         focusBack(dbgPadrao);
         medCdFilialExit();
+    } else {
+        showOrderCount(); // the hint to type a branch
     }
 }
 
@@ -115,6 +121,12 @@ void TfrmComissaoVend::FormClose()
     netNotaPed->setConnected(false);
     boIdCriado = false;
     TfrmPadrao::FormClose();
+}
+
+std::vector<RecordSet*> TfrmComissaoVend::pendingSets()
+{
+    // the order's salesman on the list page, the salesman lines on the items page
+    return {&cdsPedido, &cdsVendedor};
 }
 
 void TfrmComissaoVend::pgcPadraoChange()

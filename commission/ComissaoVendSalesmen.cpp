@@ -169,6 +169,7 @@ void TfrmComissaoVend::dbgVendedorEditButtonClick()
                   false, true)) {
         cdsVendedor.fieldByName(u"CDVENDEDOR").setValue(cdsPesqVendedor.fieldByName(u"CDVENDEDOR").value());
         cdsVendedor.fieldByName(u"NMFANVEN").setValue(cdsPesqVendedor.fieldByName(u"NMFANVEN").value());
+        cdsVendedor.fieldByName(u"IDCARGOVEND").setValue(cdsPesqVendedor.fieldByName(u"IDCARGOVEND").value());
         cdsVendedor.fieldByName(u"VRPECOMITPED").setValue(cdsPesqVendedor.fieldByName(u"VRPECOMVEN").value());
     }
 }
@@ -203,6 +204,8 @@ void TfrmComissaoVend::Vd_CdVendedor(bool required)
         if (!cdsPesqVendItem.isEmpty() && changed)
             MensErro(msgPadrao.Msg(QStringLiteral("VEND_ITEM")), true);
         name.setValue(cdsPesqVendedor.fieldByName(u"NMFANVEN").value());
+        // the role caption of a new line shows at once
+        cdsVendedor.fieldByName(u"IDCARGOVEND").setValue(cdsPesqVendedor.fieldByName(u"IDCARGOVEND").value());
 
         const Field* column = dbgVendedor->SelectedField();
         if (column && column->fieldName() == QLatin1String("CDVENDEDOR") && changed && boBuscarComis) {
@@ -218,6 +221,7 @@ void TfrmComissaoVend::Vd_CdVendedor(bool required)
         }
     } catch (...) {
         placeSalesmanColumn(QStringLiteral("CDVENDEDOR"));
+        dbgVendedor->reopenCell();
         throw;
     }
 }
@@ -244,6 +248,7 @@ void TfrmComissaoVend::Vd_Comissao()
             MensErro(msgPadrao.Msg(QStringLiteral("TOTAL_COMIS")), true);
     } catch (...) {
         placeSalesmanColumn(QStringLiteral("VRPECOMITPED"));
+        dbgVendedor->reopenCell();
         throw;
     }
 }
@@ -269,6 +274,29 @@ void TfrmComissaoVend::cdsVendedorBeforePost()
     cdsVendedor.fieldByName(u"NRPEDIDO").setValue(itemKey("NRPEDIDO"));
     cdsVendedor.fieldByName(u"NRITEMPED").setValue(itemKey("NRITEMPED"));
     boAltItens = msgPadrao.ShowMsg(QStringLiteral("GRAVA_VEND_ITEM"), MsgType::Confirmation, Buttons::YesNo, 0) == mrYes;
+    m_typedLine = {cdsVendedor.state() == DataSetState::Insert, cdsVendedor.recNo(), {}};
+    for (const char* name : {"CDVENDEDOR", "NMFANVEN", "IDCARGOVEND", "VRPECOMITPED"})
+        m_typedLine.values.emplace_back(QString::fromLatin1(name),
+                                        cdsVendedor.fieldByName(QString::fromLatin1(name)).value());
+}
+
+void TfrmComissaoVend::restoreTypedLine()
+{
+    const TypedLine line = std::exchange(m_typedLine, {});
+    if (line.values.empty() || salesmanEditing())
+        return;
+    if (line.inserted) {
+        cdsVendedor.append();
+    } else {
+        if (line.recNo < 0 || line.recNo >= cdsVendedor.recordCount())
+            return;
+        cdsVendedor.moveTo(line.recNo);
+        cdsVendedor.edit();
+    }
+    for (const auto& [name, value] : line.values)
+        cdsVendedor.fieldByName(name).setValue(value);
+    placeSalesmanColumn(QStringLiteral("VRPECOMITPED"));
+    dbgVendedor->reopenCell();
 }
 
 void TfrmComissaoVend::sendSalesmen(bool allItems)
@@ -294,7 +322,26 @@ void TfrmComissaoVend::sendSalesmen(bool allItems)
 
 void TfrmComissaoVend::cdsVendedorAfterPost()
 {
-    sendSalesmen(boAltItens);
+    try {
+        sendSalesmen(boAltItens);
+    } catch (...) {
+        // A refusal keeps what was typed for the user to correct; after a
+        // second user's change the stored lines are what counts.
+        if (exceptionText(std::current_exception()) != conflictText())
+            guarded([this] { restoreTypedLine(); });
+        m_typedLine = {};
+        throw;
+    }
+    m_typedLine = {};
+}
+
+QString TfrmComissaoVend::deleteQuestion()
+{
+    if (onListPage() || !cdsVendedor.active() || cdsVendedor.isEmpty())
+        return TfrmPadrao::deleteQuestion();
+    return QStringLiteral("Confirma a exclusão do vendedor %1 - %2 do item %3?")
+        .arg(cdsVendedor.fieldByName(u"CDVENDEDOR").asString(), cdsVendedor.fieldByName(u"NMFANVEN").asString().trimmed(),
+             itemKey("NRITEMPED"));
 }
 
 void TfrmComissaoVend::cdsVendedorAfterDelete()

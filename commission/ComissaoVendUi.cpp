@@ -113,6 +113,7 @@ void TfrmComissaoVend::declareRecordSets()
     declareField(cdsPesqVendedor, "NMFANVEN", FieldType::String, 50, QStringLiteral("Nome"));
     declareField(cdsPesqVendedor, "VRPECOMVEN", FieldType::Float, 0, {}, false);
     declareField(cdsPesqVendedor, "IDGERACOMISVEND", FieldType::String, 1, {}, false);
+    declareField(cdsPesqVendedor, "IDCARGOVEND", FieldType::String, 1, {}, false);
 
     dtsPedido.setDataSet(&cdsPedido);
     dtsItem.setDataSet(&cdsItemPedido);
@@ -292,6 +293,8 @@ void TfrmComissaoVend::buildUi()
         dbgPadraoDrawColumnCell(c, f, st);
     };
     dbgPadrao->OnTitleClick = [this](TDBGrid&, TColumn& c) { dbgPadraoTitleClick(c); };
+    // the situation and the order number stay in view beside any column
+    dbgPadrao->setFrozenColumns(2);
 
     // Items page: items on top, the item's salesmen below, then the total.
     auto* split = new QSplitter(Qt::Vertical, tshFormulario);

@@ -366,6 +366,12 @@ void MainWindow::showHelp(int context)
 void MainWindow::closeEvent(QCloseEvent* e)
 {
     m_mdi->closeAllSubWindows();
+    // a screen whose user chose to stay with the line being typed keeps the shell open
+    for (const QMdiSubWindow* sub : m_mdi->subWindowList())
+        if (sub->isVisible()) {
+            e->ignore();
+            return;
+        }
     e->accept();
 }
 

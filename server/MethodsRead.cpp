@@ -197,10 +197,10 @@ std::string getPesqVendedor(CallContext& c)
     if (!code.isEmpty())
         cond += QStringLiteral(" AND CDVENDEDOR = ?"), p << code;
     return packetOf(c.db,
-                    QStringLiteral("SELECT CDVENDEDOR, NMFANVEN, VRPECOMVEN, IDGERACOMISVEND FROM VENDEDOR WHERE %1 "
-                                   "ORDER BY CDVENDEDOR")
+                    QStringLiteral("SELECT CDVENDEDOR, NMFANVEN, VRPECOMVEN, IDGERACOMISVEND, IDCARGOVEND FROM VENDEDOR "
+                                   "WHERE %1 ORDER BY CDVENDEDOR")
                         .arg(cond),
-                    p, {S("CDVENDEDOR", 4), S("NMFANVEN", 50), F("VRPECOMVEN"), S("IDGERACOMISVEND", 1)});
+                    p, {S("CDVENDEDOR", 4), S("NMFANVEN", 50), F("VRPECOMVEN"), S("IDGERACOMISVEND", 1), S("IDCARGOVEND", 1)});
 }
 
 std::string getPesqVendItem(CallContext& c)

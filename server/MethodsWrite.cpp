@@ -193,9 +193,10 @@ QString stamp(const QString& what, const QString& op)
 }
 
 // Recomputes from the rules every line of the order's open items; the items
-// whose lines changed go into touched.
+// whose lines changed go into touched. The history tells a regeneration
+// ('G') from a recalculation of a date range ('R').
 int recomputeOrder(CallContext& c, RuleBook& rules, const QString& branch, const QString& order,
-                   std::set<ItemKey>& touched)
+                   std::set<ItemKey>& touched, char action)
 {
     const auto lines = c.db.rows(
         QStringLiteral("SELECT CI.NRITEMPED, CI.CDVENDEDOR, CI.VRPECOMITPED, I.CDPRODUTO, I.VRPREUNITPED, "
@@ -213,7 +214,7 @@ int recomputeOrder(CallContext& c, RuleBook& rules, const QString& branch, const
         c.db.exec(QStringLiteral("UPDATE COMISITEMPED SET VRPECOMITPED = ? WHERE CDFILIAL = ? AND NRPEDIDO = ? AND "
                                  "NRITEMPED = ? AND CDVENDEDOR = ?"),
                   {now, branch, order, l[0], l[1]});
-        audit(c.db, branch, order, l[0].toString(), c.op, 'R', l[1].toString(), l[2], now);
+        audit(c.db, branch, order, l[0].toString(), c.op, action, l[1].toString(), l[2], now);
         touched.insert({branch, order, l[0].toString()});
         ++changed;
     }
@@ -462,7 +463,7 @@ std::string setCancelaComissaoPed(CallContext& c)
             throw refused(kPayables);
         RuleBook rules(c.db, branch);
         std::set<ItemKey> touched;
-        recomputeOrder(c, rules, branch, order, touched);
+        recomputeOrder(c, rules, branch, order, touched, 'G');
         for (const ItemKey& k : touched)
             checkTotal(c.db, k, true);
         action = QStringLiteral("Comissão regerada");
@@ -507,7 +508,7 @@ std::string setBuscaComissao(CallContext& c)
         RuleBook book(c.db, branch);
         for (const Row& o : orders) {
             lockOrders(c, {{branch, o[0].toString()}}); // in key order, as the query gives them
-            recomputeOrder(c, book, branch, o[0].toString(), touched);
+            recomputeOrder(c, book, branch, o[0].toString(), touched, 'R');
         }
     }
     for (const ItemKey& k : touched)

@@ -58,6 +58,8 @@ const TMessages& TMessages::baseCatalogue()
     static const TMessages base(
         {
             QStringLiteral("Canc|Deseja cancelar as alterações?"),
+            QStringLiteral("Fechar_Pend|Há um registro sendo digitado. Deseja gravá-lo antes de fechar?\n\n"
+                           "Sim grava, Não descarta e Cancelar volta à tela."),
             QStringLiteral("Excluir|Confirma a exclusão do registro?"),
             QStringLiteral("Sem_Registro|Não há registros para imprimir."),
             QStringLiteral("Opc_Salvas|Opções salvas."),

@@ -9,7 +9,8 @@ namespace fw {
 class RecordSet;
 
 enum class MsgType { Information, Confirmation, Warning, Error };
-enum class Buttons { Ok, YesNo, OkCancel };
+// YesNoCancel: store (Sim), discard (Não) or stay (Cancelar).
+enum class Buttons { Ok, YesNo, OkCancel, YesNoCancel };
 
 // Modal results, as the screens compare them.
 inline constexpr int mrOk = 1;

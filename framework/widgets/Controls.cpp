@@ -123,6 +123,10 @@ TButtonFlat::TButtonFlat(QWidget* parent, const QString& name) : QToolButton(par
     setAutoRaise(true);
     setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     setFocusPolicy(Qt::StrongFocus);
+    // A flat button that stays down must look down: sunken, tinted and bold,
+    // not merely without its hover frame.
+    setStyleSheet(QStringLiteral("QToolButton:checked { background-color: #f6d58e; border: 1px solid #9a6b00;"
+                                 " border-radius: 3px; padding: 2px; font-weight: bold; }"));
 }
 
 void TButtonFlat::SetDown(bool down)

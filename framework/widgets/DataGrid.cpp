@@ -9,9 +9,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyleOptionButton>
 #include <QLineEdit>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScopedValueRollback>
+#include <QScrollBar>
 #include <QToolButton>
 
 namespace fw {
@@ -53,6 +57,21 @@ public:
             opt->text = st.text;
         if (st.alignment)
             opt->displayAlignment = st.alignment | Qt::AlignVCenter;
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        // The current cell of a button column shows its button before any
+        // editing, so the search is there to be seen and clicked.
+        if (!m_grid->showsCellButton(index))
+            return;
+        QStyleOptionButton btn;
+        btn.rect = m_grid->cellButtonRect(option.rect);
+        btn.text = QStringLiteral("…");
+        btn.state = QStyle::State_Enabled | QStyle::State_Raised;
+        btn.palette = option.palette;
+        m_grid->style()->drawControl(QStyle::CE_PushButton, &btn, painter, m_grid);
     }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& opt, const QModelIndex& index) const override
@@ -107,10 +126,22 @@ public:
 
     bool eventFilter(QObject* o, QEvent* e) override
     {
+        QObject* editor = o;
         if (o->property("fwBoxEditor").toBool())
             if (auto* box = qobject_cast<QWidget*>(o)->parentWidget())
-                return QStyledItemDelegate::eventFilter(box, e);
-        return QStyledItemDelegate::eventFilter(o, e);
+                editor = box;
+        if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape
+            && m_grid->lineEditing()) {
+            // Esc drops the cell and then the line, as Cancelar does.
+            const bool handled = QStyledItemDelegate::eventFilter(editor, e);
+            QMetaObject::invokeMethod(m_grid, [g = m_grid] { g->cancelLine(); }, Qt::QueuedConnection);
+            return handled;
+        }
+        // The view lets a box go before its line loses the focus: that
+        // focus change is no commit.
+        if (editor->property("fwClosing").toBool())
+            return false;
+        return QStyledItemDelegate::eventFilter(editor, e);
     }
 
 private:
@@ -156,6 +187,7 @@ void TDBGrid::setDataSource(DataSource* ds)
         connect(recordSetModel(), &QAbstractItemModel::modelReset, this, [this] { applyColumns(); });
     applyColumns();
     m_selectedCol = currentIndex().isValid() ? currentIndex().column() : (m_columns.empty() ? -1 : 0);
+    syncFrozen();
 }
 
 void TDBGrid::setColumns(const std::vector<TColumn>& cols)
@@ -274,7 +306,9 @@ void TDBGrid::setSelectedIndex(int col)
 void TDBGrid::keepCell(int col)
 {
     // Put the current cell back once the view has finished its move.
+    m_holdEdits = true;
     QMetaObject::invokeMethod(this, [this, col] {
+        m_holdEdits = false;
         if (!recordSetModel())
             return;
         const int row = recordSet() ? recordSet()->recNo() : -1;
@@ -284,7 +318,86 @@ void TDBGrid::keepCell(int col)
             m_reverting = false;
         }
         focusBack(this);
+        openCurrentCell();
     }, Qt::QueuedConnection);
+}
+
+bool TDBGrid::lineEditing() const
+{
+    const RecordSet* rs = recordSet();
+    return rs && (rs->state() == DataSetState::Edit || rs->state() == DataSetState::Insert);
+}
+
+bool TDBGrid::columnReadOnly(int col) const
+{
+    return col >= 0 && col < columnCountGrid() && m_columns[static_cast<size_t>(col)].ReadOnly;
+}
+
+void TDBGrid::reopenCell()
+{
+    if (m_reopenQueued)
+        return;
+    m_reopenQueued = true;
+    QMetaObject::invokeMethod(this, [this] {
+        m_reopenQueued = false;
+        if (!m_holdEdits) // else the cell put back opens itself
+            openCurrentCell();
+    }, Qt::QueuedConnection);
+}
+
+void TDBGrid::openCurrentCell()
+{
+    const QModelIndex at = currentIndex();
+    if (!at.isValid() || !lineEditing() || !m_editing || columnReadOnly(at.column())
+        || state() == QAbstractItemView::EditingState)
+        return;
+    focusBack(this);
+    if (!RecordSetView::edit(at, QAbstractItemView::AllEditTriggers, nullptr))
+        return;
+    QWidget* ed = indexWidget(at);
+    auto* line = qobject_cast<QLineEdit*>(ed);
+    if (!line && ed)
+        line = ed->findChild<QLineEdit*>(QStringLiteral("editor"));
+    if (line) {
+        line->setFocus();
+        line->selectAll();
+    }
+}
+
+bool TDBGrid::showsCellButton(const QModelIndex& index) const
+{
+    const int c = index.column();
+    return index.isValid() && index == currentIndex() && m_editing && c < columnCountGrid()
+        && m_columns[static_cast<size_t>(c)].ButtonStyle && !columnReadOnly(c) && !indexWidget(index);
+}
+
+QRect TDBGrid::cellButtonRect(const QRect& cell) const
+{
+    const int w = std::min(cell.height() + 2, cell.width() / 2);
+    return {cell.right() - w + 1, cell.top(), w, cell.height()};
+}
+
+void TDBGrid::mousePressEvent(QMouseEvent* e)
+{
+    const QModelIndex at = indexAt(e->position().toPoint());
+    if (e->button() == Qt::LeftButton && showsCellButton(at)
+        && cellButtonRect(visualRect(at)).contains(e->position().toPoint())) {
+        e->accept();
+        editButtonClick();
+        return;
+    }
+    RecordSetView::mousePressEvent(e);
+}
+
+void TDBGrid::cancelLine()
+{
+    if (!lineEditing())
+        return;
+    RecordSet* rs = recordSet();
+    if (OnCancelLine)
+        guarded([this] { OnCancelLine(*this); });
+    else
+        guarded([rs] { rs->cancel(); });
 }
 
 void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous)
@@ -311,10 +424,142 @@ void TDBGrid::currentChanged(const QModelIndex& current, const QModelIndex& prev
 
 bool TDBGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
 {
-    if (index.isValid() && index.column() < columnCountGrid() && m_columns[static_cast<size_t>(index.column())].ReadOnly
-        && trigger != QAbstractItemView::NoEditTriggers)
-        return false;
+    // the view's own edit after a refused move: the cell is put back and
+    // reopened instead (true, so the view reports no failure)
+    if (m_holdEdits && trigger == QAbstractItemView::AllEditTriggers && !event)
+        return true;
+    if (index.isValid() && columnReadOnly(index.column()) && trigger != QAbstractItemView::NoEditTriggers)
+        return trigger == QAbstractItemView::AllEditTriggers && !event; // a Tab landing here: nothing to open
     return RecordSetView::edit(index, trigger, event);
+}
+
+QModelIndex TDBGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // While a line is typed, Tab and Shift+Tab pass over the columns nobody
+    // types into.
+    const QModelIndex at = currentIndex();
+    if ((action == MoveNext || action == MovePrevious) && at.isValid() && recordSetModel() && lineEditing()) {
+        const int step = action == MoveNext ? 1 : -1;
+        for (int c = at.column() + step; c >= 0 && c < recordSetModel()->columnCount(); c += step)
+            if (!isColumnHidden(c) && !columnReadOnly(c))
+                return recordSetModel()->index(at.row(), c);
+    }
+    return RecordSetView::moveCursor(action, modifiers);
+}
+
+void TDBGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    if (editor)
+        editor->setProperty("fwClosing", true);
+    RecordSetView::closeEditor(editor, hint);
+}
+
+void TDBGrid::setFrozenColumns(int count)
+{
+    m_frozenCount = std::max(count, 0);
+    if (m_frozenCount == 0) {
+        delete m_frozen;
+        m_frozen = nullptr;
+        return;
+    }
+    if (!m_frozen) {
+        // A second view over the same model and selection, laid over the
+        // first columns, that never scrolls sideways.
+        m_frozen = new QTableView(this);
+        m_frozen->setObjectName(objectName() + QStringLiteral("Fixas"));
+        m_frozen->setAccessibleName(QStringLiteral("Colunas fixas"));
+        m_frozen->setFocusPolicy(Qt::NoFocus);
+        m_frozen->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        m_frozen->setSelectionBehavior(selectionBehavior());
+        m_frozen->verticalHeader()->hide();
+        m_frozen->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_frozen->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_frozen->setVerticalScrollMode(verticalScrollMode());
+        m_frozen->horizontalHeader()->setSectionsClickable(true);
+        m_frozen->horizontalHeader()->setHighlightSections(false);
+        m_frozen->setStyleSheet(QStringLiteral("QTableView { border: none; border-right: 2px solid palette(mid); }"));
+        m_frozen->setItemDelegate(itemDelegate());
+        connect(m_frozen->horizontalHeader(), &QHeaderView::sectionClicked, this, &TDBGrid::titleClicked);
+        connect(m_frozen, &QAbstractItemView::pressed, this, [this] { setFocus(Qt::MouseFocusReason); });
+        connect(verticalScrollBar(), &QAbstractSlider::valueChanged, m_frozen->verticalScrollBar(), &QAbstractSlider::setValue);
+        connect(m_frozen->verticalScrollBar(), &QAbstractSlider::valueChanged, verticalScrollBar(), &QAbstractSlider::setValue);
+        connect(horizontalHeader(), &QHeaderView::sectionResized, this, [this](int col, int, int size) {
+            if (m_frozen && col < m_frozenCount) {
+                m_frozen->setColumnWidth(col, size);
+                updateFrozen();
+            }
+        });
+        viewport()->stackUnder(m_frozen);
+        setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    }
+    syncFrozen();
+}
+
+void TDBGrid::syncFrozen()
+{
+    if (!m_frozen || !model())
+        return;
+    if (m_frozen->model() != model()) {
+        m_frozen->setModel(model());
+        disconnect(m_frozenReset);
+        m_frozenReset = connect(model(), &QAbstractItemModel::modelReset, this, [this] { syncFrozen(); });
+    }
+    if (m_frozen->selectionModel() != selectionModel())
+        m_frozen->setSelectionModel(selectionModel());
+    for (int c = 0; c < model()->columnCount(); ++c) {
+        m_frozen->setColumnHidden(c, c >= m_frozenCount);
+        if (c < m_frozenCount)
+            m_frozen->setColumnWidth(c, columnWidth(c));
+    }
+    updateFrozen();
+}
+
+void TDBGrid::updateFrozen()
+{
+    if (!m_frozen)
+        return;
+    int w = 0;
+    for (int c = 0; c < m_frozenCount && model() && c < model()->columnCount(); ++c)
+        w += columnWidth(c);
+    m_frozen->horizontalHeader()->setFixedHeight(horizontalHeader()->height());
+    m_frozen->verticalHeader()->setDefaultSectionSize(verticalHeader()->defaultSectionSize());
+    const int rowHeader = verticalHeader()->isHidden() ? 0 : verticalHeader()->width();
+    m_frozen->setGeometry(rowHeader + frameWidth(), frameWidth(), w,
+                          viewport()->height() + horizontalHeader()->height());
+    m_frozen->setVisible(w > 0);
+}
+
+int TDBGrid::frozenWidth() const
+{
+    int w = 0;
+    for (int c = 0; m_frozen && c < m_frozenCount && model() && c < model()->columnCount(); ++c)
+        w += columnWidth(c);
+    return w;
+}
+
+void TDBGrid::resizeEvent(QResizeEvent* e)
+{
+    RecordSetView::resizeEvent(e);
+    updateFrozen();
+}
+
+void TDBGrid::scrollTo(const QModelIndex& index, ScrollHint hint)
+{
+    if (!m_frozen || !index.isValid()) {
+        RecordSetView::scrollTo(index, hint);
+        return;
+    }
+    const int keep = horizontalScrollBar()->value();
+    RecordSetView::scrollTo(index, hint);
+    if (index.column() < m_frozenCount) {
+        // a frozen cell is always in view: only the rows move
+        horizontalScrollBar()->setValue(keep);
+        return;
+    }
+    // a cell that would hide under the frozen columns comes out beside them
+    const int left = visualRect(index).left();
+    if (left < frozenWidth())
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() - (frozenWidth() - left));
 }
 
 void TDBGrid::finishCellEditor(bool keep)
@@ -362,6 +607,11 @@ void TDBGrid::keyPressEvent(QKeyEvent* e)
         }
     }
     RecordSet* rs = recordSet();
+    if (e->key() == Qt::Key_Escape && state() != QAbstractItemView::EditingState && lineEditing()) {
+        cancelLine();
+        e->accept();
+        return;
+    }
     if (rs && rs->active() && m_editing && e->key() == Qt::Key_Insert && e->modifiers() == Qt::NoModifier) {
         runHandler([rs] { rs->insert(); });
         e->accept();
@@ -370,6 +620,11 @@ void TDBGrid::keyPressEvent(QKeyEvent* e)
     if (rs && rs->active() && m_editing && e->key() == Qt::Key_Delete && (e->modifiers() & Qt::ControlModifier)
         && !rs->isEmpty() && state() != QAbstractItemView::EditingState) {
         // delete with confirmation, as the toolbar's delete
+        if (OnDeleteLine) {
+            guarded([this] { OnDeleteLine(*this); });
+            e->accept();
+            return;
+        }
         runHandler([rs] {
             if (rs->state() != DataSetState::Browse)
                 rs->cancel();

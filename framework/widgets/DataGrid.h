@@ -79,20 +79,49 @@ public:
     // Set key to 0 to consume it.
     std::function<void(TDBGrid&, int& key, Qt::KeyboardModifiers)> OnKeyDown;
 
+    // Esc on a line being typed gives the whole line up through this
+    // handler (the screen's Cancelar); without one the line is cancelled.
+    std::function<void(TDBGrid&)> OnCancelLine;
+    // Ctrl+Delete asks and deletes through this handler (the screen's
+    // Excluir) when there is one.
+    std::function<void(TDBGrid&)> OnDeleteLine;
+
     // Runs the edit-button handler of the current column (Ctrl+Enter, F9,
     // or the ellipsis button).
     void editButtonClick();
+
+    // The first count columns stay in view when the grid scrolls sideways.
+    void setFrozenColumns(int count);
+
+    // Opens the current cell's editor with its text selected once the
+    // events under way are done: after a refusal the user retypes at once.
+    void reopenCell();
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void keyPressEvent(QKeyEvent* e) override;
     bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 private:
     friend class GridDelegate;
     void applyColumns();
     void titleClicked(int section);
     void keepCell(int col);
+    void cancelLine();
+    void openCurrentCell();
+    // The search button painted on the current cell of a button column.
+    bool showsCellButton(const QModelIndex& index) const;
+    QRect cellButtonRect(const QRect& cell) const;
+    void syncFrozen();
+    void updateFrozen();
+    int frozenWidth() const;
+    bool lineEditing() const;
+    bool columnReadOnly(int col) const;
     DataSourceRef m_ds;
     std::vector<TColumn> m_columns;
     bool m_explicitColumns = false;
@@ -100,6 +129,13 @@ private:
     bool m_reverting = false;
     bool m_applying = false;
     bool m_editing = true;
+    // An exit was refused: the view's own follow-up edit of the cell it
+    // was moving to must not open there.
+    bool m_holdEdits = false;
+    bool m_reopenQueued = false;
+    QTableView* m_frozen = nullptr;
+    int m_frozenCount = 0;
+    QMetaObject::Connection m_frozenReset;
 };
 
 // Column helpers as the screens call them.

@@ -8,7 +8,9 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QPainter>
 #include <QPushButton>
 
@@ -99,11 +101,15 @@ int QtUserInterface::showMessage(const QString& text, MsgType type, Buttons butt
     QPushButton* no = nullptr;
     QPushButton* ok = nullptr;
     QPushButton* cancel = nullptr;
-    if (buttons == Buttons::YesNo) {
+    if (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) {
         yes = box.addButton(QStringLiteral("&Sim"), QMessageBox::YesRole);
         no = box.addButton(QStringLiteral("&Não"), QMessageBox::NoRole);
         box.setDefaultButton(yes);
         box.setEscapeButton(no);
+        if (buttons == Buttons::YesNoCancel) {
+            cancel = box.addButton(QStringLiteral("Cancelar"), QMessageBox::RejectRole);
+            box.setEscapeButton(cancel);
+        }
     } else {
         ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
         box.setDefaultButton(ok);
@@ -118,6 +124,14 @@ int QtUserInterface::showMessage(const QString& text, MsgType type, Buttons butt
         QPushButton* help = box.addButton(QStringLiteral("Ajuda"), QMessageBox::HelpRole);
         QObject::disconnect(help, nullptr, &box, nullptr);
         QObject::connect(help, &QPushButton::clicked, [helpContext] { ctx().help(helpContext); });
+    }
+    // The box is as wide as its text needs, not its title: a window manager
+    // then cuts the title ("Info…ação"). Room for the title and the frame's
+    // buttons keeps it whole.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        const int title = box.fontMetrics().horizontalAdvance(box.windowTitle()) * 3 / 2 + 160;
+        grid->addItem(new QSpacerItem(title, 0, QSizePolicy::Minimum, QSizePolicy::Expanding), grid->rowCount(), 0, 1,
+                      grid->columnCount());
     }
     box.exec();
     QAbstractButton* pressed = box.clickedButton();

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QSettings>
+#include <QTime>
 #include <QVBoxLayout>
 
 namespace fw {
@@ -63,8 +64,11 @@ TfrmFiltroPadrao::TfrmFiltroPadrao(QWidget* parent, const QString& screenCode, c
     btfLoadOpc = new TButtonFlat(this, QStringLiteral("btfLoadOpc"));
     btfLoadOpc->setText(QStringLiteral("C&arregar opções"));
     btfLoadOpc->setAccessibleName(QStringLiteral("Carregar opções"));
+    lblOpcoes = new QLabel(this);
+    lblOpcoes->setObjectName(QStringLiteral("lblOpcoes"));
     buttonLayout->addWidget(btfSaveOpc);
     buttonLayout->addWidget(btfLoadOpc);
+    buttonLayout->addWidget(lblOpcoes);
     buttonLayout->addStretch(1);
     sbtConfirma = new QPushButton(QStringLiteral("&Confirmar"), this);
     sbtConfirma->setObjectName(QStringLiteral("sbtConfirma"));
@@ -160,6 +164,8 @@ void TfrmFiltroPadrao::btfLoadOpcClick()
         cdsCarregaOpcoes.post();
     }
     cdsCarregaOpcoes.mergeChangeLog();
+    // the criteria change without a word otherwise
+    lblOpcoes->setText(QStringLiteral("Opções carregadas às %1.").arg(QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))));
 }
 
 void TfrmFiltroPadrao::sbtCancelClick()

@@ -35,6 +35,7 @@ public:
     QPushButton* sbtCancel;
     TButtonFlat* btfSaveOpc;
     TButtonFlat* btfLoadOpc;
+    QLabel* lblOpcoes; // says when saved options were loaded
     QLabel* lblCodTela;
     RecordSet cdsCarregaOpcoes; // NMOPCAO, VLOPCAO of the saved set
     TMessages msgPadrao;

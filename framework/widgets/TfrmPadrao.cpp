@@ -99,6 +99,10 @@ TfrmPadrao::TfrmPadrao(QWidget* parent, const QString& screenCode, const QString
     dbgPadrao = new TDBGrid(tshFolhaDados, QStringLiteral("dbgPadrao"));
     listLayout->addWidget(dbgPadrao);
     rootLayout->addWidget(pgcPadrao, 1);
+    stbPadrao = new QStatusBar(this);
+    stbPadrao->setObjectName(QStringLiteral("stbPadrao"));
+    stbPadrao->setSizeGripEnabled(false);
+    rootLayout->addWidget(stbPadrao);
     connect(pgcPadrao, &QTabWidget::currentChanged, this, [this] { guarded([this] { pgcPadraoChange(); }); });
     dtsPadrao.onStateChange = [this](DataSource&) { guarded([this] { dtsPadraoStateChange(); }); };
 }
@@ -211,8 +215,13 @@ void TfrmPadrao::sbtExcluirClick()
     RecordSet* rs = dtsPadrao.dataSet();
     if (!rs || !rs->active() || rs->isEmpty())
         return;
-    if (msgPadrao.ShowMsg(QStringLiteral("Excluir"), MsgType::Confirmation, Buttons::YesNo) == mrYes)
+    if (ctx().ui().showMessage(deleteQuestion(), MsgType::Confirmation, Buttons::YesNo, 0) == mrYes)
         rs->deleteRecord();
+}
+
+QString TfrmPadrao::deleteQuestion()
+{
+    return msgPadrao.Msg(QStringLiteral("Excluir"));
 }
 
 void TfrmPadrao::sbtConfirmarClick()
@@ -292,10 +301,41 @@ void TfrmPadrao::FormClose()
         rs->cancel();
 }
 
+std::vector<RecordSet*> TfrmPadrao::pendingSets()
+{
+    return {dtsPadrao.dataSet()};
+}
+
+bool TfrmPadrao::askBeforeClose()
+{
+    for (RecordSet* rs : pendingSets()) {
+        if (!rs || (rs->state() != DataSetState::Edit && rs->state() != DataSetState::Insert))
+            continue;
+        const int answer = TMessages::baseCatalogue().ShowMsg(QStringLiteral("Fechar_Pend"), MsgType::Confirmation,
+                                                             Buttons::YesNoCancel);
+        if (answer == mrYes) {
+            FinishCellEditors(this, rs, true);
+            rs->post();
+        } else if (answer == mrNo) {
+            FinishCellEditors(this, rs, false);
+            rs->cancel();
+        }
+        // a refused post leaves the line open: the screen stays with it
+        if (rs->state() == DataSetState::Edit || rs->state() == DataSetState::Insert)
+            return false;
+    }
+    return true;
+}
+
 void TfrmPadrao::closeEvent(QCloseEvent* e)
 {
     if (m_closing) {
         e->accept();
+        return;
+    }
+    bool may = false;
+    if (!runHandler([&] { may = askBeforeClose(); }) || !may) {
+        e->ignore();
         return;
     }
     m_closing = true;

@@ -10,8 +10,10 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QTabWidget>
+#include <QStatusBar>
 #include <QToolButton>
 #include <QWidget>
+#include <vector>
 
 class QHBoxLayout;
 class QVBoxLayout;
@@ -49,6 +51,7 @@ public:
     QWidget* tshFolhaDados;
     QWidget* tshFormulario;
     TDBGrid* dbgPadrao;
+    QStatusBar* stbPadrao; // what the screen lists, or what to do first
     DataSource dtsPadrao;
     TMessages msgPadrao;
 
@@ -75,6 +78,16 @@ public:
     TDBGrid* printGrid() const;
     // Renders the grid to a printer (or a PDF file) as the print preview does.
     void printTo(QPrinter& printer, TDBGrid& grid) const;
+
+    // The question before deleting the current record; a screen names what
+    // it deletes.
+    virtual QString deleteQuestion();
+
+    // The record sets whose line being typed a close must not lose.
+    virtual std::vector<RecordSet*> pendingSets();
+    // Asks, for each line being typed, whether to store it, discard it or
+    // stay; true when the screen may close.
+    bool askBeforeClose();
 
     // Copies the enabling of each menu twin to its button.
     void copyMenusToButtons();

@@ -108,7 +108,7 @@ TEST_F(FaultsTest, LoadingOrdersWhenTheServerAnswersGarbageOrIsDown)
     EXPECT_EQ(orders(), before);
 }
 
-TEST_F(FaultsTest, PostingASalesmanLineWhenTheServerIsDownCancelsTheLine)
+TEST_F(FaultsTest, PostingASalesmanLineWhenTheServerIsDownKeepsTheLineAsTyped)
 {
     const QString salesman = itemsPageWithoutLines();
     for (const auto& fault : {std::function<void(httplib::Response&)>(down), std::function<void(httplib::Response&)>(garbage)}) {
@@ -119,11 +119,14 @@ TEST_F(FaultsTest, PostingASalesmanLineWhenTheServerIsDownCancelsTheLine)
         EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
         EXPECT_EQ(ui.messages.back().type, fw::MsgType::Error);
         EXPECT_FALSE(ui.lastText().trimmed().isEmpty());
-        // the line is given up, nothing is pending, nothing was stored
-        EXPECT_EQ(sc->cdsVendedor.recordCount(), 0);
+        // the line stays as typed to send again or give up; nothing is
+        // pending, nothing was stored
+        EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Insert);
+        EXPECT_EQ(sc->cdsVendedor.fieldByName(u"CDVENDEDOR").asString(), salesman);
         EXPECT_EQ(sc->cdsVendedor.changeCount(), 0);
-        EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Browse);
         EXPECT_EQ(ui.busyDepth, 0);
+        sc->cdsVendedor.cancel();
+        EXPECT_EQ(sc->cdsVendedor.recordCount(), 0);
         EXPECT_EQ(s.db->scalar(QStringLiteral("SELECT COUNT(*) FROM COMISITEMPED WHERE CDFILIAL = '0002' AND NRPEDIDO = ?"),
                                {order}).toInt(),
                   0);

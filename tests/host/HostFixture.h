@@ -87,6 +87,8 @@ protected:
     }
     void TearDown() override
     {
+        // a line a test left being typed is discarded
+        ui.answers.assign(4, fw::mrNo);
         main->mdiArea()->closeAllSubWindows();
         settle();
         main.reset();

@@ -8,6 +8,8 @@
 #include "core/FwError.h"
 #include "widgets/Events.h"
 
+#include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 
 using namespace testsupport;
@@ -94,6 +96,34 @@ protected:
         EXPECT_EQ(sc->dbgVendedor->SelectedIndex(), col(field));
         QWidget* f = QApplication::focusWidget();
         EXPECT_TRUE(f == sc->dbgVendedor || sc->dbgVendedor->isAncestorOf(f)) << (f ? f->objectName().toStdString() : "none");
+    }
+    // A branch whose operators see every order, so the code column is typed.
+    void codesTyped()
+    {
+        s.db->exec(QStringLiteral("UPDATE PARAMPEDIDO SET IDEXIBPEDIDO = '1' WHERE CDFILIAL = '0002'"));
+        for (const char* b : {"0001", "0002"}) {
+            sc->medCdFilial->setText(QLatin1String(b));
+            ASSERT_TRUE(run([&] { sc->medCdFilialExit(); }));
+            settle();
+        }
+        ASSERT_EQ(sc->cdsPedido.fieldByName(u"NRPEDIDO").asString(), order);
+        sc->mnuFormularioClick();
+        settle();
+        QApplication::setActiveWindow(main.get());
+        sc->dbgVendedor->setFocus();
+        settle();
+        ui.messages.clear();
+    }
+    // Tab until the given column is current; the read-only role column is
+    // never a stop.
+    void tabTo(const char* field)
+    {
+        for (int i = 0; i < 4 && sc->dbgVendedor->SelectedIndex() != col(field); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            settle();
+            EXPECT_NE(sc->dbgVendedor->SelectedIndex(), col("DSCARGOVEND"));
+        }
+        ASSERT_EQ(sc->dbgVendedor->SelectedIndex(), col(field));
     }
     void setPeriodMode(const QString& mode)
     {
@@ -308,7 +338,7 @@ TEST_F(SalesmenTest, FailedSendsPutEveryLineBackAndAConflictShowsTheStoredState)
             return RecordingProxy::refusal(req, "Falha de gravação.");
         return std::nullopt;
     };
-    // a new line disappears
+    // a new line stays as it was typed; given up, nothing of it remains
     ASSERT_TRUE(run([&] { sc->sbtIncluirClick(); }));
     ASSERT_TRUE(type("CDVENDEDOR", salesmen[1]));
     goTo("VRPECOMITPED");
@@ -316,14 +346,21 @@ TEST_F(SalesmenTest, FailedSendsPutEveryLineBackAndAConflictShowsTheStoredState)
     ui.answers = {fw::mrNo};
     EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
     EXPECT_EQ(ui.lastText(), QStringLiteral("Falha de gravação."));
+    EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Insert);
+    EXPECT_EQ(value("CDVENDEDOR"), salesmen[1]);
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 2);
+    EXPECT_EQ(ui.busyDepth, 0);
+    sc->cdsVendedor.cancel();
     EXPECT_EQ(sc->cdsVendedor.recordCount(), 1);
     EXPECT_EQ(sc->cdsVendedor.changeCount(), 0);
-    EXPECT_EQ(ui.busyDepth, 0);
-    // a changed line returns to its stored values
+    // a changed line keeps the typed value; given up, the stored one is back
     ASSERT_TRUE(run([&] { sc->sbtAlterarClick(); }));
     ASSERT_TRUE(type("VRPECOMITPED", QStringLiteral("9")));
     ui.answers = {fw::mrNo};
     EXPECT_FALSE(run([&] { sc->sbtConfirmarClick(); }));
+    EXPECT_TRUE(editing());
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 9);
+    sc->cdsVendedor.cancel();
     EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 5);
     // a removed line comes back
     ui.answers = {fw::mrYes};
@@ -564,19 +601,7 @@ TEST_F(SalesmenTest, AuditPanelShowsEveryChangeWithItsOperatorNewestFirst)
 
 TEST_F(SalesmenTest, ALineIsAddedChangedAndCancelledFromTheKeyboardAlone)
 {
-    // a branch whose operators see every order, so the code column is typed
-    s.db->exec(QStringLiteral("UPDATE PARAMPEDIDO SET IDEXIBPEDIDO = '1' WHERE CDFILIAL = '0002'"));
-    for (const char* b : {"0001", "0002"}) {
-        sc->medCdFilial->setText(QLatin1String(b));
-        ASSERT_TRUE(run([&] { sc->medCdFilialExit(); }));
-        settle();
-    }
-    ASSERT_EQ(sc->cdsPedido.fieldByName(u"NRPEDIDO").asString(), order);
-    sc->mnuFormularioClick();
-    settle();
-    QApplication::setActiveWindow(main.get());
-    sc->dbgVendedor->setFocus();
-    settle();
+    codesTyped();
     // Insert opens a line on the code column; Tab walks the columns
     QTest::keyClick(sc->dbgVendedor, Qt::Key_Insert);
     settle();
@@ -703,13 +728,213 @@ TEST_F(SalesmenTest, SearchOnAnItemWithoutLinesStartsANewLine)
     settle();
     QTest::keyClick(sc->dbgVendedor, Qt::Key_F9);
     settle();
-    EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Insert);
+    EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Insert) << ui.texts().join(QLatin1Char('/')).toStdString();
     EXPECT_EQ(value("CDVENDEDOR"), salesmen[3]);
     EXPECT_FALSE(value("NMFANVEN").isEmpty());
     ui.answers = {fw::mrNo};
     ASSERT_TRUE(run([&] { sc->sbtConfirmarClick(); })) << ui.lastText().toStdString();
     EXPECT_EQ(stored(items[1]).size(), 1);
     EXPECT_TRUE(stored(items[1]).first().startsWith(salesmen[3] + "="));
+}
+
+// Qt's warnings while a test runs (a grid losing track of its editors).
+class WarningLog {
+public:
+    WarningLog() { s_lines = &lines; s_previous = qInstallMessageHandler(&WarningLog::handle); }
+    ~WarningLog()
+    {
+        qInstallMessageHandler(s_previous);
+        s_lines = nullptr;
+    }
+    QStringList lines;
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& c, const QString& text)
+    {
+        if (type == QtWarningMsg && s_lines)
+            *s_lines << text;
+        if (s_previous)
+            s_previous(type, c, text);
+    }
+    static inline QStringList* s_lines = nullptr;
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+// The open cell editor of the salesman grid, when the focus is in it.
+QLineEdit* openCell(fw::TDBGrid* grid)
+{
+    auto* line = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    return line && grid->isAncestorOf(line) && grid->cellEditorOpen() ? line : nullptr;
+}
+
+// A refused code or duplicate: the cell opens again on the code with its
+// text selected, what is typed replaces it, every Tab checks once, and Esc
+// gives the line up as Cancelar does.
+TEST_F(SalesmenTest, ARefusedCodeReopensItsCellForTheUserToRetypeOrGiveUp)
+{
+    WarningLog warnings;
+    codesTyped();
+    const QString unknown = QStringLiteral("Vendedor não cadastrado ou sem permissão para gerar comissão.");
+    const QString duplicate = QStringLiteral("Vendedor já cadastrado para o item do pedido.");
+    for (const QString& bad : {QStringLiteral("9999"), salesmen[0]}) {
+        SCOPED_TRACE(bad.toStdString());
+        const QString expected = bad == salesmen[0] ? duplicate : unknown;
+        ui.messages.clear();
+        QTest::mouseClick(sc->sbtIncluir, Qt::LeftButton);
+        settle();
+        ASSERT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Insert);
+        ASSERT_EQ(QApplication::focusWidget(), sc->dbgVendedor);
+        typeKeys(bad);
+        ASSERT_NE(openCell(sc->dbgVendedor), nullptr);
+        for (int attempt = 1; attempt <= 2; ++attempt) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            settle();
+            ASSERT_EQ(ui.messages.size(), static_cast<size_t>(attempt)); // once per Tab, no more
+            EXPECT_EQ(ui.lastText(), expected);
+            EXPECT_EQ(sc->dbgVendedor->SelectedIndex(), col("CDVENDEDOR"));
+            QLineEdit* cell = openCell(sc->dbgVendedor);
+            ASSERT_NE(cell, nullptr);
+            EXPECT_EQ(cell->text(), bad);
+            EXPECT_EQ(cell->selectedText(), bad);
+        }
+        if (bad != salesmen[0])
+            shoot(*main, "comissao-codigo-recusado.png");
+        if (bad == salesmen[0]) {
+            // Esc asks as Cancelar does; Sim gives the line up
+            ui.answers = {fw::mrYes};
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+            settle();
+            EXPECT_EQ(ui.lastText(), QStringLiteral("Deseja cancelar as alterações?"));
+            EXPECT_FALSE(editing());
+            EXPECT_FALSE(sc->dbgVendedor->cellEditorOpen());
+            EXPECT_EQ(sc->cdsVendedor.recordCount(), 2); // the first line and the one stored above
+            continue;
+        }
+        // the next digits replace the refused code; Tab then goes on
+        typeKeys(salesmen[1]);
+        ASSERT_NE(openCell(sc->dbgVendedor), nullptr);
+        EXPECT_EQ(openCell(sc->dbgVendedor)->text(), salesmen[1]);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        settle();
+        EXPECT_EQ(ui.messages.size(), 2u) << ui.lastText().toStdString();
+        EXPECT_EQ(value("CDVENDEDOR"), salesmen[1]);
+        // the role shows at once, before the line is stored
+        const QString role = s.db->scalar(QStringLiteral("SELECT IDCARGOVEND FROM VENDEDOR WHERE CDVENDEDOR = ?"),
+                                          {salesmen[1]}).toString();
+        EXPECT_EQ(value("IDCARGOVEND"), role);
+        if (!role.isEmpty()) {
+            EXPECT_FALSE(sc->cdsVendedor.fieldByName(u"DSCARGOVEND").displayText().isEmpty());
+        }
+        tabTo("VRPECOMITPED");
+        typeKeys(QStringLiteral("2"));
+        ui.answers = {fw::mrNo};
+        QTest::mouseClick(sc->sbtConfirmar, Qt::LeftButton);
+        settle();
+        ASSERT_FALSE(editing()) << ui.lastText().toStdString();
+        EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5", salesmen[1] + "=2"}));
+    }
+    for (const QString& w : warnings.lines)
+        EXPECT_FALSE(w.contains(QLatin1String("editing failed")) || w.contains(QLatin1String("does not belong")))
+            << w.toStdString();
+}
+
+// An every-item write the server refuses because another item would pass
+// 100 %: its text names that item and the line keeps what was typed.
+TEST_F(SalesmenTest, AnEveryItemRefusalKeepsTheTypedPercentageToCorrect)
+{
+    addLine(items[1], salesmen[1], 90);
+    QApplication::setActiveWindow(main.get());
+    QTest::mouseClick(sc->sbtAlterar, Qt::LeftButton);
+    settle();
+    ASSERT_TRUE(editing());
+    ASSERT_EQ(sc->dbgVendedor->SelectedIndex(), col("VRPECOMITPED"));
+    typeKeys(QStringLiteral("20"));
+    ui.answers = {fw::mrYes};
+    QTest::mouseClick(sc->sbtConfirmar, Qt::LeftButton);
+    settle();
+    EXPECT_TRUE(ui.lastText().contains(QStringLiteral("item %1: 110,00 %").arg(items[1]))) << ui.lastText().toStdString();
+    ASSERT_TRUE(editing());
+    EXPECT_DOUBLE_EQ(sc->cdsVendedor.fieldByName(u"VRPECOMITPED").asFloat(), 20);
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5"}));
+    // the cell is open on the percentage: the user corrects it and stores
+    EXPECT_EQ(sc->dbgVendedor->SelectedIndex(), col("VRPECOMITPED"));
+    QLineEdit* cell = openCell(sc->dbgVendedor);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_FALSE(cell->selectedText().isEmpty());
+    typeKeys(QStringLiteral("10"));
+    ui.answers = {fw::mrYes};
+    QTest::mouseClick(sc->sbtConfirmar, Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(editing()) << ui.lastText().toStdString();
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=10"}));
+    EXPECT_EQ(stored(items[1]), QStringList({salesmen[0] + "=10", salesmen[1] + "=90"}));
+}
+
+// Closing over a line being typed asks first, on every way of closing:
+// Cancelar stays with the line, Sim stores it, Não discards it.
+TEST_F(SalesmenTest, ClosingOverALineBeingTypedAsksToStoreDiscardOrStay)
+{
+    const QString question = QStringLiteral("Há um registro sendo digitado. Deseja gravá-lo antes de fechar?\n\n"
+                                            "Sim grava, Não descarta e Cancelar volta à tela.");
+    codesTyped();
+    QPointer<TfrmComissaoVend> screen = sc;
+    QTest::mouseClick(sc->sbtIncluir, Qt::LeftButton);
+    settle();
+    typeKeys(salesmen[2]);
+    tabTo("VRPECOMITPED");
+    typeKeys(QStringLiteral("3"));
+    ASSERT_TRUE(sc->dbgVendedor->cellEditorOpen());
+    const std::vector<std::pair<const char*, std::function<void()>>> ways{
+        {"Fechar", [&] { QTest::mouseClick(sc->sbtFechar, Qt::LeftButton); }},
+        {"menu", [&] { sc->mnuFechar->trigger(); }},
+        {"shell", [&] { main->close(); }},
+    };
+    for (const auto& [way, close] : ways) {
+        SCOPED_TRACE(way);
+        ui.messages.clear();
+        ui.answers = {fw::mrCancel};
+        close();
+        settle();
+        ASSERT_FALSE(screen.isNull());
+        EXPECT_EQ(ui.texts(), QStringList({question}));
+        EXPECT_TRUE(sc->isVisible());
+        EXPECT_TRUE(main->isVisible());
+        EXPECT_EQ(sc->cdsVendedor.state(), fw::DataSetState::Insert);
+        EXPECT_EQ(value("CDVENDEDOR"), salesmen[2]);
+    }
+    EXPECT_TRUE(stored(items[0]) == QStringList({salesmen[0] + "=5"}));
+    // the window's frame: Sim stores the line (with the open cell's value),
+    // then the screen closes
+    ui.answers = {fw::mrYes, fw::mrNo};
+    sc->parentWidget()->close();
+    settle();
+    EXPECT_TRUE(screen.isNull());
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5", salesmen[2] + "=3"}));
+
+    // Não discards a changed line
+    sc = openLoaded();
+    ASSERT_NE(sc, nullptr);
+    ASSERT_EQ(sc->cdsPedido.fieldByName(u"NRPEDIDO").asString(), order);
+    sc->mnuFormularioClick();
+    settle();
+    screen = sc;
+    QApplication::setActiveWindow(main.get());
+    QTest::mouseClick(sc->sbtAlterar, Qt::LeftButton);
+    settle();
+    typeKeys(QStringLiteral("7"));
+    ui.answers = {fw::mrNo};
+    main->close();
+    settle();
+    EXPECT_TRUE(screen.isNull());
+    EXPECT_EQ(stored(items[0]), QStringList({salesmen[0] + "=5", salesmen[2] + "=3"}));
+    // nothing being typed: no question
+    ui.messages.clear();
+    main->show();
+    sc = openLoaded();
+    ASSERT_NE(sc, nullptr);
+    sc->parentWidget()->close();
+    settle();
+    EXPECT_TRUE(ui.messages.empty()) << ui.lastText().toStdString();
 }
 
 } // namespace

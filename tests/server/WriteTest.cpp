@@ -268,6 +268,9 @@ TEST_F(Writes, CancellationRefusesByItemStatusInOrderThenCancelsAndRegenerates)
     order = s->db->rows(QStringLiteral("SELECT IDCANCCOMISPED FROM PEDIDO WHERE CDFILIAL = '0001' AND NRPEDIDO = ?"), {it.order});
     EXPECT_EQ(order[0][0].toString(), "N");
     EXPECT_EQ(s->db->scalar(QStringLiteral("SELECT COUNT(*) FROM COMISITEMPED WHERE CDFILIAL = '0001' AND NRPEDIDO = ? AND VRPECOMITPED = 0.01"), {it.order}).toInt(), 0);
+    // the history tells a regeneration from a recalculation of a range
+    EXPECT_GT(s->db->scalar(QStringLiteral("SELECT COUNT(*) FROM HISTCOMISSAO WHERE CDFILIAL = '0001' AND NRPEDIDO = ? AND IDACAO = 'G'"), {it.order}).toInt(), 0);
+    EXPECT_EQ(s->db->scalar(QStringLiteral("SELECT COUNT(*) FROM HISTCOMISSAO WHERE CDFILIAL = '0001' AND NRPEDIDO = ? AND IDACAO = 'R'"), {it.order}).toInt(), 0);
     EXPECT_EQ(s->call(tok, "SetCancelaComissaoPed", {o, "0001", "X"})["error"]["code"], -32602);
 }
 
@@ -276,6 +279,10 @@ TEST_F(Writes, RecalculationChangesExactlyTheEligibleLinesOfTheRange)
     const double today = fw::date::today();
     // every line wrong on purpose, then recalculated for a window of delivery dates
     s->db->exec(QStringLiteral("UPDATE COMISITEMPED SET VRPECOMITPED = 0.01"));
+    auto history = [&](char action) {
+        return s->db->scalar(QStringLiteral("SELECT COUNT(*) FROM HISTCOMISSAO WHERE IDACAO = ?"), {QString(QLatin1Char(action))}).toInt();
+    };
+    const int rBefore = history('R'), gBefore = history('G');
     const double from = today + 3, to = today + 6;
     ASSERT_TRUE(s->call(tok, "SetBuscaComissao", {from, to}).contains("result"));
     const auto rows = s->db->rows(QStringLiteral(
@@ -302,6 +309,8 @@ TEST_F(Writes, RecalculationChangesExactlyTheEligibleLinesOfTheRange)
     }
     EXPECT_GT(changed, 0);
     EXPECT_GT(kept, 0);
+    EXPECT_EQ(history('R') - rBefore, changed);
+    EXPECT_EQ(history('G'), gBefore);
     EXPECT_EQ(s->call(tok, "SetBuscaComissao", {to, from})["error"]["code"], -32602);
     EXPECT_EQ(s->call(tok, "SetBuscaComissao", {0, from})["error"]["code"], -32602);
 }

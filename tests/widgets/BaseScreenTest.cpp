@@ -130,8 +130,14 @@ TEST_F(Base, PagesMenusHelpAndClose)
     screen->sbtAjuda->click();
     EXPECT_EQ(helps, (std::vector<int>{12200100, 12200100}));
 
-    // Closing with a pending edit cancels it.
+    // Closing with a pending edit asks: Cancelar stays, Não discards it.
     rs.edit();
+    ui.answers = {mrCancel};
+    screen->sbtFechar->click();
+    EXPECT_EQ(screen->closes, 0);
+    EXPECT_EQ(rs.state(), DataSetState::Edit);
+    EXPECT_TRUE(screen->isVisible());
+    ui.answers = {mrNo};
     screen->sbtFechar->click();
     EXPECT_EQ(screen->closes, 1);
     EXPECT_EQ(rs.state(), DataSetState::Browse);

@@ -142,6 +142,21 @@ TEST_F(Controls, FlatButtonsToggleInGroups)
     b.AllowAllUp = true;
     b.click();
     EXPECT_FALSE(b.Down());
+
+    // a button that stays down looks down, with the mouse away from it
+    TButtonFlat t(&form, QStringLiteral("t"));
+    t.setText(QStringLiteral("Cancelar Comissionamento"));
+    t.resize(t.sizeHint());
+    t.SetDown(false);
+    const QImage up = t.grab().toImage();
+    t.SetDown(true);
+    const QImage down = t.grab().toImage();
+    ASSERT_EQ(up.size(), down.size());
+    int differing = 0;
+    for (int y = 0; y < up.height(); ++y)
+        for (int x = 0; x < up.width(); ++x)
+            differing += up.pixel(x, y) != down.pixel(x, y);
+    EXPECT_GT(differing, up.width() * up.height() / 2); // the whole face, not a hover frame
 }
 
 TEST_F(Controls, ExitRunsBeforeEnterAndAnAbortedExitKeepsTheFocus)

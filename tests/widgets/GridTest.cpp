@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -178,6 +179,66 @@ TEST_F(Grid, CellStyleComesFromTheDrawHandlerPerRow)
             red = c.red() > 200 && c.green() < 80 && c.blue() < 80;
         }
     EXPECT_TRUE(red);
+}
+
+} // namespace
+
+namespace {
+
+// The current cell of a button column shows its search button before any
+// editing; a click on it runs the search, a click beside it does not.
+TEST_F(Grid, TheCurrentButtonCellShowsItsSearchWithoutEditing)
+{
+    int searches = 0;
+    grid->OnEditButtonClick = [&](TDBGrid&) { ++searches; };
+    grid->setCurrentIndex(grid->model()->index(1, 0));
+    QApplication::processEvents();
+    ASSERT_FALSE(grid->cellEditorOpen());
+    const QRect cell = grid->visualRect(grid->currentIndex());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(cell.right() - 3, cell.center().y()));
+    QApplication::processEvents();
+    EXPECT_EQ(searches, 1);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(cell.left() + 4, cell.center().y()));
+    QApplication::processEvents();
+    EXPECT_EQ(searches, 1);
+    // another column's cell has no button
+    grid->setCurrentIndex(grid->model()->index(1, 2));
+    const QRect pct = grid->visualRect(grid->currentIndex());
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(pct.right() - 3, pct.center().y()));
+    QApplication::processEvents();
+    EXPECT_EQ(searches, 1);
+}
+
+// Frozen columns stay in view beside whatever column the grid scrolls to;
+// a click on them moves the current cell as on the grid itself.
+TEST_F(Grid, FrozenColumnsStayInViewWhenTheGridScrollsSideways)
+{
+    std::vector<TColumn> cols = grid->columns();
+    for (TColumn& c : cols)
+        c.Width = 160;
+    grid->setColumns(cols);
+    grid->setFrozenColumns(1);
+    grid->resize(380, 200);
+    QApplication::processEvents();
+    auto* frozen = grid->findChild<QTableView*>(QStringLiteral("dbgVendedorFixas"));
+    ASSERT_NE(frozen, nullptr);
+    EXPECT_TRUE(frozen->isVisible());
+    EXPECT_EQ(frozen->width(), grid->columnWidth(0));
+    EXPECT_TRUE(frozen->isColumnHidden(2));
+    EXPECT_FALSE(frozen->isColumnHidden(0));
+    for (int c : {2, 1, 2}) {
+        grid->setCurrentIndex(grid->model()->index(0, c));
+        QApplication::processEvents();
+        const QRect r = grid->visualRect(grid->currentIndex());
+        EXPECT_GE(r.left(), frozen->width()) << c; // beside the frozen column, not under it
+        EXPECT_LE(r.right(), grid->viewport()->width()) << c;
+    }
+    EXPECT_GT(grid->horizontalScrollBar()->value(), 0);
+    const QRect first = frozen->visualRect(frozen->model()->index(2, 0));
+    QTest::mouseClick(frozen->viewport(), Qt::LeftButton, {}, first.center());
+    QApplication::processEvents();
+    EXPECT_EQ(grid->currentIndex(), grid->model()->index(2, 0));
+    EXPECT_EQ(rs.recNo(), 2);
 }
 
 } // namespace
