@@ -223,8 +223,10 @@ std::string AppServer::runRpc(const QString& serverName, const std::string& body
         }
     } clear{used};
     auto failed = [&](int code, const QString& message) {
-        if (outcome) // a method's refusal is a decision; the rest are faults of the call (log() escapes the text)
-            *outcome = (code == rpc::kFailed ? "refused: " : "error: ") + message.toStdString();
+        // A method's refusal is a decision and names its reason; a malformed
+        // call is logged by its code only, since its text echoes what was sent.
+        if (outcome)
+            *outcome = code == rpc::kFailed ? "refused: " + message.toStdString() : "error " + std::to_string(code);
         std::string answer = errorEnvelope(id, code, message);
         if (!streamOut)
             return answer;

@@ -168,8 +168,12 @@ TEST(SlowClients, ConnectionsOverTheCapsAre503AndSilentOrIdleOnesAreClosed)
     o.keepAliveTimeout = 2;
     TestServer t(20, 7, o);
     std::vector<std::unique_ptr<RawConn>> mine;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
+        // each answered once, so the server is known to hold it before the fifth comes
         mine.push_back(std::make_unique<RawConn>(t.port, "127.0.0.3"));
+        ASSERT_TRUE(mine.back()->send("GET /health HTTP/1.1\r\nHost: x\r\n\r\n"));
+        ASSERT_EQ(RawConn::status(mine.back()->answer()), 200);
+    }
     RawConn fifth(t.port, "127.0.0.3");
     ASSERT_TRUE(fifth.send("GET /health HTTP/1.1\r\nHost: x\r\n\r\n"));
     EXPECT_EQ(RawConn::status(fifth.answer()), 503);
