@@ -138,6 +138,7 @@ private:
     std::unordered_map<std::string, sqlite3_stmt*> m_stmts;
     bool m_inTx = false;
     bool m_closed = false;
+    bool m_opening = false; // its own setup statements are no call's database calls
     QString m_lastSql;
     QVariantList m_lastParams;
     std::chrono::steady_clock::time_point m_deadline{};
