@@ -189,6 +189,9 @@ QSqlQuery Db::run(const QString& sql, const QVariantList& params, const QString&
 
 std::vector<Row> Db::rows(const QString& sql, const QVariantList& params)
 {
+    // SQLite's statements are prepared once per connection
+    if (m_sqlite)
+        return nativeRows(sql, params);
     QSqlQuery q = run(sql, params, QStringLiteral("Falha ao consultar o banco de dados"));
     std::vector<Row> out;
     const int n = q.record().count();
@@ -216,6 +219,8 @@ QVariant Db::scalar(const QString& sql, const QVariantList& params)
 
 int Db::exec(const QString& sql, const QVariantList& params)
 {
+    if (m_sqlite)
+        return nativeExec(sql, params);
     return run(sql, params, QStringLiteral("Falha ao gravar no banco de dados")).numRowsAffected();
 }
 
@@ -331,25 +336,92 @@ bool Db::ping()
     }
 }
 
-sqlite3_stmt* Db::nativeStatement(const QString& sql)
+sqlite3_stmt* Db::nativeStatement(const QString& sql, const QVariantList& params, const QString& failure)
 {
     const std::string key = sql.toStdString();
-    if (auto it = m_stmts.find(key); it != m_stmts.end()) {
-        sqlite3_reset(it->second);
-        sqlite3_clear_bindings(it->second);
-        return it->second;
-    }
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare_v3(m_sqlite, key.c_str(), static_cast<int>(key.size()), SQLITE_PREPARE_PERSISTENT, &st, nullptr)
-        != SQLITE_OK)
-        fail(QStringLiteral("Falha ao preparar consulta"), QString::fromUtf8(sqlite3_errmsg(m_sqlite)));
-    if (m_stmts.size() > 256) { // keep the cache bounded: lists make many texts
-        for (auto& [k, s] : m_stmts)
-            sqlite3_finalize(s);
-        m_stmts.clear();
+    if (auto it = m_stmts.find(key); it != m_stmts.end()) {
+        st = it->second;
+        sqlite3_reset(st);
+        sqlite3_clear_bindings(st);
+    } else {
+        if (sqlite3_prepare_v3(m_sqlite, key.c_str(), static_cast<int>(key.size()), SQLITE_PREPARE_PERSISTENT, &st, nullptr)
+            != SQLITE_OK)
+            fail(QStringLiteral("Falha ao preparar comando"), QString::fromUtf8(sqlite3_errmsg(m_sqlite)));
+        if (m_stmts.size() > 256) { // keep the cache bounded: lists make many texts
+            for (auto& [k, s] : m_stmts)
+                sqlite3_finalize(s);
+            m_stmts.clear();
+        }
+        m_stmts.emplace(key, st);
     }
-    m_stmts.emplace(key, st);
+    int i = 1;
+    for (const QVariant& v : params) {
+        int rc = SQLITE_OK;
+        if (!v.isValid() || v.isNull()) {
+            rc = sqlite3_bind_null(st, i);
+        } else if (v.typeId() == QMetaType::Double) {
+            rc = sqlite3_bind_double(st, i, v.toDouble());
+        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) {
+            rc = sqlite3_bind_int64(st, i, v.toLongLong());
+        } else {
+            const QByteArray u = v.toString().toUtf8();
+            rc = sqlite3_bind_text(st, i, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
+        }
+        if (rc != SQLITE_OK)
+            fail(failure, QString::fromUtf8(sqlite3_errmsg(m_sqlite)));
+        ++i;
+    }
     return st;
+}
+
+std::vector<Row> Db::nativeRows(const QString& sql, const QVariantList& params)
+{
+    const QString failure = QStringLiteral("Falha ao consultar o banco de dados");
+    faultPoint(failure);
+    sqlite3_stmt* st = nativeStatement(sql, params, failure);
+    std::vector<Row> out;
+    const int n = sqlite3_column_count(st);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        Row r(static_cast<size_t>(n));
+        for (int c = 0; c < n; ++c) {
+            QVariant& v = r[static_cast<size_t>(c)];
+            // the values Qt's driver gives
+            switch (sqlite3_column_type(st, c)) {
+            case SQLITE_INTEGER: v = static_cast<qlonglong>(sqlite3_column_int64(st, c)); break;
+            case SQLITE_FLOAT: v = sqlite3_column_double(st, c); break;
+            case SQLITE_BLOB:
+                v = QByteArray(static_cast<const char*>(sqlite3_column_blob(st, c)), sqlite3_column_bytes(st, c));
+                break;
+            case SQLITE_NULL: v = QVariant(QMetaType::fromType<QString>()); break;
+            default:
+                v = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c)), sqlite3_column_bytes(st, c));
+            }
+        }
+        out.push_back(std::move(r));
+    }
+    const QString msg = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(m_sqlite));
+    // reset at once: a statement left open would hold its read snapshot
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE)
+        fail(failure, msg);
+    return out;
+}
+
+int Db::nativeExec(const QString& sql, const QVariantList& params)
+{
+    const QString failure = QStringLiteral("Falha ao gravar no banco de dados");
+    faultPoint(failure);
+    sqlite3_stmt* st = nativeStatement(sql, params, failure);
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    }
+    const QString msg = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(m_sqlite));
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE)
+        fail(failure, msg);
+    return sqlite3_changes(m_sqlite);
 }
 
 void Db::packet(const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields,
@@ -393,24 +465,7 @@ void Db::nativePacket(const QString& sql, const QVariantList& params, const std:
                       std::string& out)
 {
     faultPoint(QStringLiteral("Falha ao consultar o banco de dados"));
-    sqlite3_stmt* st = nativeStatement(sql);
-    int i = 1;
-    for (const QVariant& v : params) {
-        int rc = SQLITE_OK;
-        if (!v.isValid() || v.isNull()) {
-            rc = sqlite3_bind_null(st, i);
-        } else if (v.typeId() == QMetaType::Double) {
-            rc = sqlite3_bind_double(st, i, v.toDouble());
-        } else if (v.typeId() == QMetaType::Int || v.typeId() == QMetaType::LongLong) {
-            rc = sqlite3_bind_int64(st, i, v.toLongLong());
-        } else {
-            const QByteArray u = v.toString().toUtf8();
-            rc = sqlite3_bind_text(st, i, u.constData(), static_cast<int>(u.size()), SQLITE_TRANSIENT);
-        }
-        if (rc != SQLITE_OK)
-            fail(QStringLiteral("Falha ao consultar o banco de dados"), QString::fromUtf8(sqlite3_errmsg(m_sqlite)));
-        ++i;
-    }
+    sqlite3_stmt* st = nativeStatement(sql, params, QStringLiteral("Falha ao consultar o banco de dados"));
     fw::PacketWriter w(out, static_cast<bool>(streamOut));
     w.begin(fields);
     const int n = static_cast<int>(fields.size());
@@ -454,10 +509,21 @@ DbPool::~DbPool()
 
 Db& DbPool::get()
 {
+    const auto me = std::this_thread::get_id();
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_conns.find(me);
+        if (it != m_conns.end() && !it->second->closed())
+            return *it->second;
+    }
+    // Opened outside the lock: an attach to a database server takes a while,
+    // and the other threads' connections must not wait for it.
+    auto fresh = std::make_unique<Db>(m_url, QStringLiteral("ped-%1").arg(g_connSeq.fetch_add(1)));
+    std::unique_ptr<Db> old;
     std::lock_guard lock(m_mutex);
-    auto& slot = m_conns[std::this_thread::get_id()];
-    if (!slot || slot->closed())
-        slot = std::make_unique<Db>(m_url, QStringLiteral("ped-%1").arg(g_connSeq.fetch_add(1)));
+    auto& slot = m_conns[me];
+    old = std::move(slot);
+    slot = std::move(fresh);
     return *slot;
 }
 

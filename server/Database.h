@@ -122,7 +122,10 @@ private:
     QSqlQuery run(const QString& sql, const QVariantList& params, const QString& failure);
     void nativePacket(const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields,
                       std::string& out);
-    sqlite3_stmt* nativeStatement(const QString& sql);
+    // Prepared once per connection, reset and bound anew.
+    sqlite3_stmt* nativeStatement(const QString& sql, const QVariantList& params, const QString& failure);
+    std::vector<Row> nativeRows(const QString& sql, const QVariantList& params);
+    int nativeExec(const QString& sql, const QVariantList& params);
     void flushPiece(std::string& out, size_t rows, bool last = false);
     [[noreturn]] void fail(const QString& what, const QString& detail);
 #ifdef PED_FAULT_INJECTION

@@ -243,14 +243,20 @@ struct HttpServer::Impl {
         resume(ex);
     }
 
-    void work(const ExchangePtr& ex)
+    HttpResponse respond(HttpRequest& req)
     {
-        HttpResponse r;
         try {
-            r = h.handle(ex->req);
+            return h.handle(req);
         } catch (const std::exception&) {
-            r = made(500, R"({"error":"Erro interno do servidor."})", false);
+            return made(500, R"({"error":"Erro interno do servidor."})", false);
         }
+    }
+
+    void work(const ExchangePtr& ex) { deliver(ex, respond(ex->req)); }
+
+    // On a worker, to a parked connection.
+    void deliver(const ExchangePtr& ex, HttpResponse r)
+    {
         if (!r.stream) {
             answerParked(*ex, r);
             return;
@@ -271,6 +277,14 @@ struct HttpServer::Impl {
     {
         Impl& d = *static_cast<Impl*>(cls);
         if (!*conCls) {
+            // An event thread opens its database connection before its first
+            // request: opening may take a while, and the request's timeout
+            // is started afresh below.
+            static thread_local bool started = false;
+            if (!started && d.h.onWorkerStart) {
+                started = true;
+                d.h.onWorkerStart();
+            }
             auto ex = std::make_shared<Exchange>();
             ex->srv = &d;
             ex->conn = c;
@@ -290,7 +304,9 @@ struct HttpServer::Impl {
             if (peer)
                 ex->req.peer = peer->address;
             *conCls = new ExchangePtr(ex);
-            // the request and its body are read under the read timeout
+            // the request and its body are read under the read timeout, from
+            // now (set to none first, setting it again restarts its clock)
+            MHD_set_connection_option(c, MHD_CONNECTION_OPTION_TIMEOUT, 0u);
             MHD_set_connection_option(c, MHD_CONNECTION_OPTION_TIMEOUT, static_cast<unsigned>(std::max(1, d.opt.readTimeout)));
             if ((peer && peer->over) || d.stopping) {
                 ex->phase = Exchange::Phase::Answered;
@@ -361,6 +377,19 @@ struct HttpServer::Impl {
             ex->phase = Exchange::Phase::Answered;
             return queue(c, tooLarge(false));
         }
+        if (!d.stopping && d.h.isQuick && d.h.isQuick(ex->req)) {
+            HttpResponse r = d.respond(ex->req);
+            if (!r.stream) {
+                ex->phase = Exchange::Phase::Answered;
+                return queue(c, r);
+            }
+            // rows to stream after all: a worker writes them
+            ex->phase = Exchange::Phase::Working;
+            MHD_suspend_connection(c);
+            if (!d.calls->post([&d, ex, r] { d.deliver(ex, r); }))
+                answerParked(*ex, busy());
+            return MHD_YES;
+        }
         ex->phase = Exchange::Phase::Working;
         MHD_suspend_connection(c);
         if (!(d.h.isSignIn(ex->req) ? d.signIns : d.calls)->post([&d, ex] { d.work(ex); }))
@@ -390,13 +419,6 @@ struct HttpServer::Impl {
     {
         Impl& d = *static_cast<Impl*>(cls);
         if (code == MHD_CONNECTION_NOTIFY_STARTED) {
-            // an event thread checks sessions too: its database connection
-            // is opened with its first connection, not inside a request
-            static thread_local bool started = false;
-            if (!started && d.h.onWorkerStart) {
-                started = true;
-                d.h.onWorkerStart();
-            }
             auto* peer = new Peer;
             const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
             if (info && info->client_addr) {

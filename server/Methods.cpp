@@ -20,15 +20,15 @@ constexpr const char* kInvoice = "Ped00103.rdmNotaPedido";
 const std::vector<MethodDef>& methodTable()
 {
     static const std::vector<MethodDef> t = {
-        {kCommission, "getParametros", "SSS", getParametros, false},
+        {kCommission, "getParametros", "SSS", getParametros, false, true},
         {kCommission, "GetPedido", "SSSSSSSSSSSSSSSSSSDDSDDSSSSSSS", getPedido, false},
-        {kCommission, "GetItemPedido", "SS", getItemPedido, false},
-        {kCommission, "GetContaPaga", "SS", getContaPaga, false},
-        {kCommission, "GetLanc", "SSS", getLanc, false},
+        {kCommission, "GetItemPedido", "SS", getItemPedido, false, true},
+        {kCommission, "GetContaPaga", "SS", getContaPaga, false, true},
+        {kCommission, "GetLanc", "SSS", getLanc, false, true},
         {kCommission, "GetPesqVendedor", "S", getPesqVendedor, false},
-        {kCommission, "GetPesqVendItem", "SSSS", getPesqVendItem, false},
+        {kCommission, "GetPesqVendItem", "SSSS", getPesqVendItem, false, true},
         {kCommission, "GetBuscaComissao", "SSSDSS", getBuscaComissao, false},
-        {kCommission, "GetToTiComi", "SSS", getToTiComi, false},
+        {kCommission, "GetToTiComi", "SSS", getToTiComi, false, true},
         {kCommission, "SetVendedor", "CSBS", setVendedor, true},
         {kCommission, "SetPedido", "CS", setPedido, true},
         {kCommission, "SetItemPedido", "C", setItemPedido, true},
@@ -37,9 +37,9 @@ const std::vector<MethodDef>& methodTable()
         {kCommission, "GetNrpedido", "S", getNrpedido, false},
         {kCommission, "GetMuniciCli", "SS", getMuniciCli, false},
         {kCommission, "SetBuscaComissao", "DD", setBuscaComissao, true},
-        {kCommission, "GetRegraComissao", "SSSDSS", getRegraComissao, false},
-        {kCommission, "GetHistComissao", "SSS", getHistComissao, false},
-        {kInvoice, "GetNota", "SS", getNota, false},
+        {kCommission, "GetRegraComissao", "SSSDSS", getRegraComissao, false, true},
+        {kCommission, "GetHistComissao", "SSS", getHistComissao, false, true},
+        {kInvoice, "GetNota", "SS", getNota, false, true},
     };
     return t;
 }

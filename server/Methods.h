@@ -36,6 +36,9 @@ struct MethodDef {
     const char* signature; // S text, D number, B Boolean, C change set
     Handler handler;
     bool writes;
+    // A few indexed rows of one order or branch, never a lock to wait for:
+    // answered on the thread that read the request.
+    bool quick = false;
 };
 
 // The refusal of a change set whose old values are no longer stored (also

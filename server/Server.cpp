@@ -138,6 +138,17 @@ AppServer::AppServer(ServerOptions options)
     h.onHeaders = [this](HttpRequest& req, size_t& limit) { return onHeaders(req, limit); };
     h.handle = [this](HttpRequest& req) { return handle(req); };
     h.isSignIn = isSignIn;
+    h.isQuick = [](const HttpRequest& req) {
+        if (!isCall(req) || !req.whoUnavailable.empty() || req.header("accept").find("application/x-ndjson") != std::string::npos)
+            return false;
+        std::string id;
+        try {
+            const MethodDef* m = findMethod(callServer(req.path), parseRequest(req.body, id).method);
+            return m && m->quick;
+        } catch (const RpcFailure&) {
+            return false;
+        }
+    };
     // each worker opens its database connection before its first request,
     // which then never pays for it (a database down now is tried again then)
     h.onWorkerStart = [this] {
