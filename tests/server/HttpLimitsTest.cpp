@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <future>
 #include <memory>
 #include <thread>
 
@@ -166,6 +167,54 @@ TEST(SlowClients, TwoHundredSlowHeaderSendersDoNotDelayARealCall)
     }
     done = true;
     drip.join();
+}
+
+TEST(SlowClients, AnOrdersReadsAnswerWhileEveryWorkerWaitsForTheWriteLock)
+{
+    srv::ServerOptions o;
+    o.threads = 1;
+    TestServer t(20, 7, o);
+    if (t.firebird())
+        GTEST_SKIP() << "SQLite's single writer";
+    const std::string tok = t.token();
+    ASSERT_FALSE(tok.empty());
+    // another process's long write holds the lock; the only worker waits for it
+    srv::Db writer(t.url, QStringLiteral("longwrite"));
+    writer.begin();
+    writer.exec(QStringLiteral("UPDATE PARAMGERAL SET DSVALOR = DSVALOR WHERE CDPARAM = 'DBPICT0'"));
+    std::atomic<bool> written{false};
+    std::thread write([&] {
+        httplib::Client c("127.0.0.1", t.port);
+        c.set_read_timeout(60, 0);
+        const std::string body = R"({"jsonrpc":"2.0","id":1,"method":"SetCancelaComissaoPed","params":["9999999999","0001","S"]})";
+        auto r = c.Post("/rpc/Ped03600.rdmComissaoVend", {{"Authorization", "Bearer " + tok}}, body, "application/json");
+        EXPECT_TRUE(r && r->body.find("Pedido não encontrado.") != std::string::npos);
+        written = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::string order = t.db->scalar(QStringLiteral("SELECT MIN(NRPEDIDO) FROM ITEMPEDIDO WHERE CDFILIAL = '0001'")).toString().toStdString();
+    for (const auto& [method, params] : {std::pair<std::string, json>{"GetItemPedido", {"0001", order}},
+                                         {"GetToTiComi", {"0001", order, "001"}},
+                                         {"GetHistComissao", {"0001", order, "001"}}}) {
+        const auto t0 = Clock::now();
+        EXPECT_EQ(t.call(tok, method, params).count("result"), 1u) << method;
+        EXPECT_LT(secondsSince(t0), 1.0) << method;
+    }
+    EXPECT_FALSE(written);
+    // the order list is not one of them: it waits for the worker
+    auto list = std::async(std::launch::async, [&] {
+        httplib::Client c("127.0.0.1", t.port);
+        c.set_read_timeout(60, 0);
+        return c.Post("/rpc/Ped03600.rdmComissaoVend", {{"Authorization", "Bearer " + tok}},
+                      json{{"jsonrpc", "2.0"}, {"id", 2}, {"method", "GetNrpedido"}, {"params", {"0001"}}}.dump(), "application/json");
+    });
+    EXPECT_EQ(list.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
+    writer.rollback();
+    write.join();
+    EXPECT_TRUE(written);
+    auto r = list.get();
+    ASSERT_TRUE(r);
+    EXPECT_NE(r->body.find("\"result\""), std::string::npos);
 }
 
 TEST(SlowClients, ConnectionsOverTheCapsAre503AndSilentOrIdleOnesAreClosed)
