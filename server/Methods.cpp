@@ -37,6 +37,7 @@ const std::vector<MethodDef>& methodTable()
         {kCommission, "GetNrpedido", "S", getNrpedido, false},
         {kCommission, "GetMuniciCli", "SS", getMuniciCli, false},
         {kCommission, "SetBuscaComissao", "DD", setBuscaComissao, true},
+        {kCommission, "GetSimulaBuscaComissao", "DD", getSimulaBuscaComissao, true},
         {kCommission, "GetRegraComissao", "SSSDSS", getRegraComissao, false, true},
         {kCommission, "GetHistComissao", "SSS", getHistComissao, false, true},
         {kInvoice, "GetNota", "SS", getNota, false, true},

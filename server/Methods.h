@@ -55,6 +55,7 @@ void checkSignature(const MethodDef& m, const std::vector<Param>& params);
 inline fw::FieldDef S(const char* name, int size) { return {QString::fromLatin1(name), fw::FieldType::String, size}; }
 inline fw::FieldDef F(const char* name) { return {QString::fromLatin1(name), fw::FieldType::Float, 0}; }
 inline fw::FieldDef T(const char* name) { return {QString::fromLatin1(name), fw::FieldType::DateTime, 0}; }
+inline fw::FieldDef I(const char* name) { return {QString::fromLatin1(name), fw::FieldType::Integer, 0}; }
 
 std::string packetOf(Db& db, const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields);
 std::string arrayOf(const std::vector<std::string>& elements);
@@ -151,6 +152,12 @@ std::string setVendedor(CallContext& c);
 std::string setPedido(CallContext& c);
 std::string setItemPedido(CallContext& c);
 std::string setCancelaComissaoPed(CallContext& c);
+// The number of lines changed.
 std::string setBuscaComissao(CallContext& c);
+// What setBuscaComissao would change now, with nothing written: a packet of
+// totals (lines, orders), one of sums per salesman (before and after, over
+// the lines changed) and one of the first kSimulatedLines changed lines.
+std::string getSimulaBuscaComissao(CallContext& c);
+constexpr size_t kSimulatedLines = 200;
 
 } // namespace srv

@@ -5,6 +5,7 @@
 #include "core/DateUtil.h"
 #include "core/FormatUtil.h"
 #include "core/FwError.h"
+#include "core/Packet.h"
 
 #include <QDateTime>
 #include <map>
@@ -195,8 +196,14 @@ QString stamp(const QString& what, const QString& op)
 // Recomputes from the rules every line of the order's open items; the items
 // whose lines changed go into touched. The history tells a regeneration
 // ('G') from a recalculation of a date range ('R').
+// One line a recalculation changed.
+struct LineChange {
+    QString branch, order, item, salesman;
+    double before, after;
+};
+
 int recomputeOrder(CallContext& c, RuleBook& rules, const QString& branch, const QString& order,
-                   std::set<ItemKey>& touched, char action)
+                   std::set<ItemKey>& touched, char action, std::vector<LineChange>* changes = nullptr)
 {
     const auto lines = c.db.rows(
         QStringLiteral("SELECT CI.NRITEMPED, CI.CDVENDEDOR, CI.VRPECOMITPED, I.CDPRODUTO, I.VRPREUNITPED, "
@@ -216,6 +223,8 @@ int recomputeOrder(CallContext& c, RuleBook& rules, const QString& branch, const
                   {now, branch, order, l[0], l[1]});
         audit(c.db, branch, order, l[0].toString(), c.op, action, l[1].toString(), l[2], now);
         touched.insert({branch, order, l[0].toString()});
+        if (changes)
+            changes->push_back({branch, order, l[0].toString(), l[1].toString(), l[2].toDouble(), now});
         ++changed;
     }
     return changed;
@@ -476,12 +485,15 @@ std::string setCancelaComissaoPed(CallContext& c)
     return "null";
 }
 
-std::string setBuscaComissao(CallContext& c)
+namespace {
+
+// The range recalculation, inside the caller's transaction: every line it
+// changed, with the gates held.
+std::vector<LineChange> recalculateRange(CallContext& c)
 {
     const double from = std::floor(c.num(0)), to = std::floor(c.num(1));
     if (from <= 0 || to <= 0 || from > to || to - from > 36600)
         throw badParams(QStringLiteral("Intervalo de datas de entrega inválido."));
-    Transaction tx(c.db);
     // Only what the operator could change line by line: the orders he sees,
     // of branches that do not generate commission by period, without
     // generated payables, with the commission in force.
@@ -489,6 +501,7 @@ std::string setBuscaComissao(CallContext& c)
                                                    "PE.CDFILIAL = F.CDFILIAL WHERE PE.IDCOMISPERIODO = 'N' "
                                                    "ORDER BY F.CDFILIAL"));
     std::set<ItemKey> touched;
+    std::vector<LineChange> changes;
     for (const Row& b : branches) {
         const QString branch = b[0].toString();
         const OrderAccess access(c.db, branch, c.op);
@@ -508,13 +521,90 @@ std::string setBuscaComissao(CallContext& c)
         RuleBook book(c.db, branch);
         for (const Row& o : orders) {
             lockOrders(c, {{branch, o[0].toString()}}); // in key order, as the query gives them
-            recomputeOrder(c, book, branch, o[0].toString(), touched, 'R');
+            recomputeOrder(c, book, branch, o[0].toString(), touched, 'R', &changes);
         }
     }
     for (const ItemKey& k : touched)
         checkTotal(c.db, k, true);
+    return changes;
+}
+
+} // namespace
+
+std::string setBuscaComissao(CallContext& c)
+{
+    Transaction tx(c.db);
+    const auto changes = recalculateRange(c);
     tx.commit();
-    return "null";
+    return numberJson(static_cast<double>(changes.size()));
+}
+
+std::string getSimulaBuscaComissao(CallContext& c)
+{
+    // The recalculation itself, undone: what it shows is what a run now
+    // would do, refusals included.
+    std::vector<LineChange> changes;
+    {
+        Transaction tx(c.db);
+        changes = recalculateRange(c);
+    }
+    std::set<std::pair<QString, QString>> orders;
+    struct Sums {
+        double before = 0, after = 0;
+        int lines = 0;
+    };
+    std::map<QString, Sums> bySalesman;
+    for (const LineChange& l : changes) {
+        orders.insert({l.branch, l.order});
+        Sums& s = bySalesman[l.salesman];
+        s.before += l.before;
+        s.after += l.after;
+        ++s.lines;
+    }
+    std::string summary;
+    {
+        fw::PacketWriter w(summary);
+        w.begin({I("QTLINHAS"), I("QTPEDIDOS")});
+        w.beginRow();
+        w.addInt(static_cast<qint64>(changes.size()));
+        w.addInt(static_cast<qint64>(orders.size()));
+        w.endRow();
+        w.end();
+    }
+    std::string salesmen;
+    {
+        fw::PacketWriter w(salesmen);
+        w.begin({S("CDVENDEDOR", 4), S("NMFANVEN", 50), I("QTLINHAS"), F("VRSOMAANTES"), F("VRSOMADEPOIS")});
+        for (const auto& [code, sums] : bySalesman) {
+            w.beginRow();
+            w.addString(code);
+            w.addString(c.db.scalar(QStringLiteral("SELECT NMFANVEN FROM VENDEDOR WHERE CDVENDEDOR = ?"), {code}).toString());
+            w.addInt(sums.lines);
+            w.addDouble(fw::fmt::roundDecimal(sums.before, 2));
+            w.addDouble(fw::fmt::roundDecimal(sums.after, 2));
+            w.endRow();
+        }
+        w.end();
+    }
+    std::string lines;
+    {
+        fw::PacketWriter w(lines);
+        w.begin({S("CDFILIAL", 4), S("NRPEDIDO", 10), S("NRITEMPED", 10), S("CDVENDEDOR", 4), F("VRPECOMITPEDANT"),
+                 F("VRPECOMITPED")});
+        for (size_t i = 0; i < changes.size() && i < kSimulatedLines; ++i) {
+            const LineChange& l = changes[i];
+            w.beginRow();
+            w.addString(l.branch);
+            w.addString(l.order);
+            w.addString(l.item);
+            w.addString(l.salesman);
+            w.addDouble(l.before);
+            w.addDouble(l.after);
+            w.endRow();
+        }
+        w.end();
+    }
+    return arrayOf({summary, salesmen, lines});
 }
 
 } // namespace srv

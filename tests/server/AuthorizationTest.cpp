@@ -258,6 +258,23 @@ TEST_F(Authorization, ARangeRecalculationChangesOnlyWhatTheOperatorCouldChangeLi
     for (const Who& w : kOperators) {
         s->db->exec(QStringLiteral("UPDATE COMISITEMPED SET VRPECOMITPED = 0.01"));
         const std::string tok = s->token(w.op);
+        // the simulation shows the same orders, and only those (each asked
+        // for its own delivery day, so that it is among the first lines)
+        auto simulated = [&](const Target& t) {
+            const double day = s->db->scalar(QStringLiteral("SELECT DTENTPED FROM PEDIDO WHERE CDFILIAL = ? AND NRPEDIDO = ?"),
+                                             {QString::fromStdString(t.branch), QString::fromStdString(t.order)})
+                                   .toDouble();
+            const json sim = s->call(tok, "GetSimulaBuscaComissao", {day, day});
+            EXPECT_EQ(message(sim), "ok") << w.op;
+            for (const auto& row : sim["result"][2]["rows"])
+                if (row[0] == t.branch && row[1] == t.order)
+                    return true;
+            return false;
+        };
+        EXPECT_EQ(simulated(own), w.seesOwn) << w.op;
+        EXPECT_EQ(simulated(other), w.seesOther) << w.op;
+        EXPECT_FALSE(simulated(byPeriod)) << w.op;
+        EXPECT_FALSE(recalculated(own) || recalculated(other)) << w.op;
         ASSERT_EQ(message(s->call(tok, "SetBuscaComissao", {44000.0, 48000.0})), "ok") << w.op;
         EXPECT_EQ(recalculated(own), w.seesOwn) << w.op;
         EXPECT_EQ(recalculated(other), w.seesOther) << w.op;

@@ -3,9 +3,13 @@
 // recalculation; and hostile input in every argument.
 #include "support/ServerFixture.h"
 
+#include "Methods.h"
 #include "core/DateUtil.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <set>
 
 using namespace testsupport;
 using srv::Row;
@@ -284,7 +288,43 @@ TEST_F(Writes, RecalculationChangesExactlyTheEligibleLinesOfTheRange)
     };
     const int rBefore = history('R'), gBefore = history('G');
     const double from = today + 3, to = today + 6;
-    ASSERT_TRUE(s->call(tok, "SetBuscaComissao", {from, to}).contains("result"));
+    // the simulation first: what the run will do, and nothing written
+    const std::string linesBefore = s->checksum(QStringLiteral("COMISITEMPED")), histBefore = s->checksum(QStringLiteral("HISTCOMISSAO"));
+    const json sim = s->call(tok, "GetSimulaBuscaComissao", {from, to})["result"];
+    ASSERT_TRUE(sim.is_array() && sim.size() == 3) << sim.dump();
+    EXPECT_EQ(s->checksum(QStringLiteral("COMISITEMPED")), linesBefore);
+    EXPECT_EQ(s->checksum(QStringLiteral("HISTCOMISSAO")), histBefore);
+    const int simLines = sim[0]["rows"][0][0], simOrders = sim[0]["rows"][0][1];
+    int perSalesman = 0;
+    for (const auto& row : sim[1]["rows"]) {
+        perSalesman += row[2].get<int>();
+        EXPECT_NEAR(row[3].get<double>(), 0.01 * row[2].get<int>(), 0.005) << row.dump();
+    }
+    EXPECT_EQ(perSalesman, simLines);
+    std::set<std::string> simulated;
+    for (const auto& row : sim[2]["rows"]) {
+        EXPECT_EQ(row[4], 0.01);
+        simulated.insert(row[0].get<std::string>() + row[1].get<std::string>() + row[2].get<std::string>() + row[3].get<std::string>() + "="
+                         + std::to_string(std::lround(row[5].get<double>() * 100)));
+    }
+    EXPECT_EQ(simulated.size(), std::min<size_t>(size_t(simLines), srv::kSimulatedLines));
+    const int lastHist = s->db->scalar(QStringLiteral("SELECT COALESCE(MAX(NRHIST), 0) FROM HISTCOMISSAO")).toInt();
+    const json run = s->call(tok, "SetBuscaComissao", {from, to});
+    ASSERT_TRUE(run.contains("result")) << run.dump();
+    EXPECT_EQ(run["result"], simLines);
+    // the simulated lines are the written ones, with the written values
+    for (const Row& r : s->db->rows(QStringLiteral("SELECT CDFILIAL, NRPEDIDO, NRITEMPED, CDVENDEDOR, VRPECOMITPED FROM COMISITEMPED"))) {
+        const std::string key = (r[0].toString() + r[1].toString() + r[2].toString() + r[3].toString()).toStdString();
+        const auto it = simulated.lower_bound(key + "=");
+        if (it != simulated.end() && it->rfind(key + "=", 0) == 0) {
+            EXPECT_EQ(*it, key + "=" + std::to_string(std::lround(r[4].toDouble() * 100)));
+        }
+    }
+    std::set<std::string> orders;
+    for (const Row& r : s->db->rows(QStringLiteral("SELECT DISTINCT CDFILIAL, NRPEDIDO FROM HISTCOMISSAO WHERE IDACAO = 'R' AND NRHIST > ?"),
+                                          {lastHist}))
+        orders.insert((r[0].toString() + r[1].toString()).toStdString());
+    EXPECT_EQ(int(orders.size()), simOrders);
     const auto rows = s->db->rows(QStringLiteral(
         "SELECT C.CDFILIAL, C.VRPECOMITPED, I.IDSITITEMPED, P.DTENTPED, P.IDCANCCOMISPED, "
         "(SELECT COUNT(*) FROM CONTAPAGA K WHERE K.CDFILIAL = P.CDFILIAL AND K.NRPEDIDO = P.NRPEDIDO), C.CDVENDEDOR, "
@@ -310,6 +350,7 @@ TEST_F(Writes, RecalculationChangesExactlyTheEligibleLinesOfTheRange)
     EXPECT_GT(changed, 0);
     EXPECT_GT(kept, 0);
     EXPECT_EQ(history('R') - rBefore, changed);
+    EXPECT_EQ(simLines, changed);
     EXPECT_EQ(history('G'), gBefore);
     EXPECT_EQ(s->call(tok, "SetBuscaComissao", {to, from})["error"]["code"], -32602);
     EXPECT_EQ(s->call(tok, "SetBuscaComissao", {0, from})["error"]["code"], -32602);
