@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
   fonts-dejavu-core xvfb xauth poppler-utils
-  firebird3.0-server
+  firebird3.0-server haproxy
 )
 
 missing=()

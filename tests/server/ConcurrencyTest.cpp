@@ -5,6 +5,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <map>
 #include <random>
 
@@ -26,9 +37,10 @@ long long hundredths(double v)
     return std::llround(v * 100.0);
 }
 
-TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
+// The clients' calls go to port: the server's own, or a load balancer's in
+// front of several servers on its database.
+void overlappingChangeSets(TestServer& s, int port)
 {
-    TestServer s(600, 21);
     const int clients = 8, perClient = qEnvironmentVariableIntValue("PED_CONCURRENCY_SETS") > 0
         ? qEnvironmentVariableIntValue("PED_CONCURRENCY_SETS")
         : 60;
@@ -97,12 +109,12 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
         threads.emplace_back([&, c] {
             Tally& t = tally[static_cast<size_t>(c)];
             const std::string tok = [&] {
-                httplib::Client login("127.0.0.1", s.port);
+                httplib::Client login("127.0.0.1", port);
                 auto r = login.Post("/session", json{{"operator", "ADM"}, {"password", s.password(QStringLiteral("ADM")).toStdString()}}.dump(),
                                     "application/json");
                 return r && r->status == 200 ? json::parse(r->body)["token"].get<std::string>() : std::string();
             }();
-            httplib::Client cli("127.0.0.1", s.port);
+            httplib::Client cli("127.0.0.1", port);
             cli.set_keep_alive(true);
             cli.set_read_timeout(60, 0); // longer than the server's call timeout, as the desktop waits
             const httplib::Headers auth{{"Authorization", "Bearer " + tok}};
@@ -336,6 +348,146 @@ TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
         for (const auto& [v, d] : b)
             EXPECT_EQ(d, 0) << "order " << ord.second << ", salesman " << v;
     }
+}
+
+TEST(Concurrency, OverlappingChangeSetsAreWholeOrRefusedAndNothingIsLost)
+{
+    TestServer s(600, 21);
+    overlappingChangeSets(s, s.port);
+}
+
+// The address a server process is given for the test's database.
+QString urlText(const srv::DbUrl& u)
+{
+    if (u.dialect == srv::Dialect::SQLite)
+        return QStringLiteral("sqlite:") + u.path;
+    return QStringLiteral("firebird://%1:%2@%3%4/%5")
+        .arg(u.user, u.password, u.host, u.port ? QStringLiteral(":%1").arg(u.port) : QString(), u.path.mid(u.path.startsWith(QLatin1Char('/')) ? 1 : 0));
+}
+
+// A loopback port free now (the kernel's choice), for a program that
+// cannot be told to take any.
+int freePort()
+{
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 && getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0)
+        port = ntohs(a.sin_port);
+    close(fd);
+    return port;
+}
+
+// A server process on the same database, logging every call.
+struct Peer {
+    QProcess proc;
+    QString logFile;
+    int port = 0;
+    Peer(const QString& db, const QString& log) : logFile(log)
+    {
+        // to a file: a pipe nobody reads would stop the server once full
+        proc.setStandardErrorFile(logFile);
+        proc.start(QCoreApplication::applicationDirPath() + QStringLiteral("/ped-server"),
+                   {QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--db"), db,
+                    QStringLiteral("--log-level"), QStringLiteral("info")});
+        if (proc.waitForReadyRead(60000)) {
+            const auto m = QRegularExpression(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)")).match(QString::fromUtf8(proc.readLine()));
+            port = m.hasMatch() ? m.captured(1).toInt() : 0;
+        }
+    }
+    ~Peer()
+    {
+        proc.terminate();
+        proc.waitForFinished(20000);
+    }
+    // Calls it answered (one log line each).
+    int calls() const
+    {
+        QFile f(logFile);
+        if (!f.open(QIODevice::ReadOnly))
+            return 0;
+        const QString log = QString::fromUtf8(f.readAll());
+        return int(log.count(QStringLiteral(" method=Get")) + log.count(QStringLiteral(" method=Set")));
+    }
+};
+
+// Several servers on one database behind haproxy, each request balanced on
+// its own: a session made on one holds on the others, and the concurrent
+// change sets keep every invariant with each client's calls spread over them.
+TEST(Concurrency, SeveralServersBehindALoadBalancerKeepEveryInvariant)
+{
+    const int servers = qEnvironmentVariableIntValue("PED_CLUSTER_SERVERS");
+    if (servers < 2)
+        GTEST_SKIP() << "run by scripts/cluster-test.sh (PED_CLUSTER_SERVERS=N)";
+    const QString haproxy = QStandardPaths::findExecutable(QStringLiteral("haproxy"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+    ASSERT_FALSE(haproxy.isEmpty()) << "haproxy is not installed";
+    TestServer s(600, 21);
+    std::vector<std::unique_ptr<Peer>> peers;
+    std::vector<int> ports{s.port};
+    for (int i = 1; i < servers; ++i) {
+        peers.push_back(std::make_unique<Peer>(urlText(s.url), s.dir.filePath(QStringLiteral("server%1.log").arg(i))));
+        ASSERT_GT(peers.back()->port, 0) << "a server did not start";
+        ports.push_back(peers.back()->port);
+    }
+    const int lb = freePort();
+    QString cfg = QStringLiteral("global\n  maxconn 512\ndefaults\n  mode http\n  timeout connect 5s\n  timeout client 90s\n"
+                                 "  timeout server 90s\nfrontend ped\n  bind 127.0.0.1:%1\n  default_backend servers\n"
+                                 "backend servers\n  balance roundrobin\n  option httpchk GET /health\n")
+                      .arg(lb);
+    for (size_t i = 0; i < ports.size(); ++i)
+        cfg += QStringLiteral("  server s%1 127.0.0.1:%2 check inter 1s\n").arg(i).arg(ports[i]);
+    QFile f(s.dir.filePath(QStringLiteral("haproxy.cfg")));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(cfg.toUtf8());
+    f.close();
+    QProcess balancer;
+    balancer.start(haproxy, {QStringLiteral("-db"), QStringLiteral("-f"), f.fileName()});
+    ASSERT_TRUE(balancer.waitForStarted(10000));
+    bool up = false;
+    for (int i = 0; i < 100 && !up; ++i) {
+        auto r = httplib::Client("127.0.0.1", lb).Get("/health");
+        up = r && r->status == 200;
+        if (!up)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(up) << balancer.readAllStandardError().toStdString();
+
+    // a session made on one server holds on every other, and ended on one it
+    // is ended on all
+    const std::string tok = s.token();
+    ASSERT_FALSE(tok.empty());
+    const std::string order = s.db->scalar(QStringLiteral("SELECT MIN(NRPEDIDO) FROM ITEMPEDIDO WHERE CDFILIAL = '0001'")).toString().toStdString();
+    auto totalOn = [&](int port) {
+        httplib::Client c("127.0.0.1", port);
+        auto r = c.Post("/rpc/Ped03600.rdmComissaoVend", {{"Authorization", "Bearer " + tok}},
+                        json{{"jsonrpc", "2.0"}, {"id", 1}, {"method", "GetToTiComi"}, {"params", {"0001", order, "001"}}}.dump(),
+                        "application/json");
+        return r ? r->status : 0;
+    };
+    for (int port : ports)
+        EXPECT_EQ(totalOn(port), 200) << port;
+    {
+        httplib::Client c("127.0.0.1", ports.back());
+        auto r = c.Delete("/session", {{"Authorization", "Bearer " + tok}});
+        ASSERT_TRUE(r);
+        EXPECT_EQ(r->status, 204);
+    }
+    for (int port : ports)
+        EXPECT_EQ(totalOn(port), 401) << port;
+
+    overlappingChangeSets(s, lb);
+    // every server had its share
+    for (const auto& p : peers)
+        EXPECT_GT(p->calls(), 100) << "server on " << p->port;
+    std::printf("%d servers behind haproxy:", servers);
+    for (const auto& p : peers)
+        std::printf(" %d calls on %d;", p->calls(), p->port);
+    std::printf(" the rest on %d\n", s.port);
+    balancer.terminate();
+    balancer.waitForFinished(10000);
 }
 
 } // namespace
