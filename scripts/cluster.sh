@@ -31,6 +31,7 @@ fi
 source scripts/ped-server.sh
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+trap 'exit 130' INT TERM
 backends=""
 for i in $(seq 1 "$servers"); do
   ped_server_start build/bin/ped-server "$db" "$data/server$i.out" "$data/server$i.log" ||
