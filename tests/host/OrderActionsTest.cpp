@@ -3,6 +3,8 @@
 // dialog, on the real screens against a real server.
 #include "HostFixture.h"
 
+#include <QLocale>
+
 #include "BuscaComissao.h"
 #include "Globals.h"
 #include "core/FwError.h"
@@ -328,10 +330,31 @@ TEST_F(SearchDialogTest, RecalculationChangesExactlyTheLinesOfTheRange)
     withDialog([&](TfrmBuscaComissao& f) {
         f.depDeEntrega->SetDate(from);
         f.depAteEntrega->SetDate(to);
+        // first the simulation: the same lines, nothing written
+        const std::string stored = s.checksum(QStringLiteral("COMISITEMPED"));
+        const QString n = QLocale(QLocale::Portuguese, QLocale::Brazil).toString(expected);
+        QTest::mouseClick(f.sbtSimula, Qt::LeftButton);
+        settle();
+        EXPECT_EQ(proxy.count("SetBuscaComissao"), 0u);
+        EXPECT_EQ(s.checksum(QStringLiteral("COMISITEMPED")), stored);
+        EXPECT_TRUE(f.grbSimulacao->isVisible());
+        EXPECT_TRUE(f.dbgSimLinhas->isVisible());
+        EXPECT_TRUE(f.lblSimulacao->text().contains(QStringLiteral("seriam alteradas %1 linhas de comissão em ").arg(n)))
+            << f.lblSimulacao->text().toStdString();
+        EXPECT_TRUE(f.lblSimulacao->text().endsWith(QStringLiteral("Nada foi gravado.")) || f.lblSimulacao->text().contains(QStringLiteral("as primeiras")));
+        EXPECT_EQ(f.cdsSimTotal.fieldByName(u"QTLINHAS").asInteger(), expected);
+        EXPECT_EQ(f.cdsSimLinhas.recordCount(), std::min(expected, 200));
+        EXPECT_GT(f.cdsSimVendedor.recordCount(), 0);
+        f.cdsSimLinhas.first();
+        EXPECT_DOUBLE_EQ(f.cdsSimLinhas.fieldByName(u"VRPECOMITPEDANT").asFloat(), 77.77);
+        EXPECT_EQ(ui.busyKinds.back(), 1);
+        shoot(f, "busca-comissao-simulacao.png");
+        // then the run: the notice says how many lines changed
         ui.answers = {fw::mrYes};
         EXPECT_TRUE(confirm(f));
-        EXPECT_EQ(ui.lastText(), QStringLiteral("Busca finalizada!"));
+        EXPECT_EQ(ui.lastText(), QStringLiteral("Busca finalizada!\n%1 linhas de comissão alteradas.").arg(n));
         EXPECT_EQ(ui.busyKinds.back(), 1);
+        EXPECT_FALSE(f.grbSimulacao->isVisible());
     });
     EXPECT_EQ(proxy.params("SetBuscaComissao").at(0), json::array({from, to}));
     // every changed line is one of the range, and the range's lines changed
