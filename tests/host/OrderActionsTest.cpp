@@ -260,6 +260,13 @@ TEST_F(SearchDialogTest, DatesAreCheckedInTheirOrderAndClosingStillRefreshes)
         EXPECT_FALSE(confirm(f));
         EXPECT_EQ(ui.lastText(), QStringLiteral("Data entrega final deve ser informada. "));
         EXPECT_EQ(QApplication::focusWidget(), f.depAteEntrega);
+        // the simulation checks the dates the same way and asks nothing
+        ui.messages.clear();
+        QTest::mouseClick(f.sbtSimula, Qt::LeftButton);
+        settle();
+        EXPECT_EQ(ui.lastText(), QStringLiteral("Data entrega final deve ser informada. "));
+        EXPECT_EQ(proxy.count("GetSimulaBuscaComissao"), 0u);
+        EXPECT_FALSE(f.grbSimulacao->isVisible());
         f.depDeEntrega->SetDate(46000);
         EXPECT_FALSE(confirm(f));
         EXPECT_EQ(ui.lastText(), QStringLiteral("Data entrega inicial deve ser menor ou igual à data entrega final."));
