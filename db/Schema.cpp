@@ -1,5 +1,6 @@
 #include "Schema.h"
 
+#include "Migrations.h"
 #include "SchemaSql.h"
 
 namespace peddb {
@@ -12,6 +13,7 @@ void createSchema(srv::Db& db)
     } else {
         db.execScript(QString::fromUtf8(sql::kSchemaFirebird));
     }
+    recordVersion(db, latestVersion());
 }
 
 } // namespace peddb

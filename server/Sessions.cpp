@@ -180,7 +180,7 @@ std::optional<Sessions::Answer> Sessions::checkCredentials(Db& db, const QString
     if (failures >= m_limits.maxFailures)
         return Answer{429, errorBody(QStringLiteral("Muitas tentativas de entrada sem sucesso. Aguarde %1 minutos.")
                                          .arg((m_limits.failureWindow + 59) / 60))};
-    const auto rows = db.rows(QStringLiteral("SELECT DSSENHAHASH, IDTROCASENHA FROM OPERADOR WHERE CDOPERADOR = ?"), {op});
+    const auto rows = db.rows(QStringLiteral("SELECT DSSENHAHASH, IDTROCASENHA, IDATIVO FROM OPERADOR WHERE CDOPERADOR = ?"), {op});
     // An unknown operator is checked against a hash too: the time of the
     // answer must not tell which names exist.
     const bool matches = slowCheck(rows.empty() ? m_dummyHash : rows[0][0].toString(), pw);
@@ -188,6 +188,9 @@ std::optional<Sessions::Answer> Sessions::checkCredentials(Db& db, const QString
         db.exec(QStringLiteral("INSERT INTO TENTLOGIN (CDOPERADOR, NRMOMENTO) VALUES (?, ?)"), {op, now});
         return Answer{401, errorBody(QString::fromUtf8(kInvalid))};
     }
+    // told only to whoever knows the password
+    if (rows[0][2].toString().trimmed() != QLatin1String("S"))
+        return Answer{403, errorBody(QStringLiteral("Operador desativado. Procure o administrador do sistema."))};
     mustChange = rows[0][1].toString().trimmed() == QLatin1String("S");
     return std::nullopt;
 }
@@ -283,7 +286,10 @@ std::optional<QString> Sessions::authenticate(const std::string& authorization)
     if (!token)
         return std::nullopt;
     Db& db = m_pool.get();
-    const auto rows = db.rows(QStringLiteral("SELECT CDOPERADOR, NREXPIRA FROM SESSAO WHERE DSTOKENHASH = ?"),
+    // a disabled operator's sessions end at once, even one opened while he
+    // was being disabled
+    const auto rows = db.rows(QStringLiteral("SELECT S.CDOPERADOR, S.NREXPIRA FROM SESSAO S JOIN OPERADOR O ON "
+                                             "O.CDOPERADOR = S.CDOPERADOR WHERE S.DSTOKENHASH = ? AND O.IDATIVO = 'S'"),
                               {tokenHash(*token)});
     if (rows.empty() || rows[0][1].toLongLong() < nowSeconds())
         return std::nullopt;

@@ -1,4 +1,5 @@
 // ped-server: the application server of the commission module.
+#include "Migrations.h"
 #include "Server.h"
 
 #include <QCoreApplication>
@@ -40,7 +41,7 @@ int positive(const QString& text)
                  "                  [--read-timeout SECONDS] [--keep-alive-timeout SECONDS] [--max-body-mb N]\n"
                  "                  [--max-connections N] [--max-per-address N]\n"
                  "                  [--purge-interval SECONDS] [--max-sessions N] [--login-failures N]\n"
-                 "                  [--login-window SECONDS] [--min-password-length N]\n"
+                 "                  [--login-window SECONDS] [--min-password-length N] [--backup-dir DIR]\n"
                  "                  (config: key = value lines with the same names, without the dashes)\n",
                  why);
     std::exit(2);
@@ -56,6 +57,7 @@ int main(int argc, char** argv)
     srv::ServerOptions opt;
     QString db = qEnvironmentVariable("PED_DB");
     QString listen = qEnvironmentVariable("PED_LISTEN", QStringLiteral("127.0.0.1:0"));
+    QString backupDir; // where the copy made before a schema upgrade goes
     QStringList args = app.arguments();
     // A configuration file gives the same settings as the flags, which
     // come after it and so win.
@@ -130,6 +132,8 @@ int main(int argc, char** argv)
             opt.login.failureWindow = positive(value());
         else if (a == QLatin1String("--min-password-length"))
             opt.login.minPasswordLength = positive(value());
+        else if (a == QLatin1String("--backup-dir"))
+            backupDir = value();
         else if (a == QLatin1String("--tls-cert"))
             opt.tlsCert = value();
         else if (a == QLatin1String("--tls-key"))
@@ -150,6 +154,13 @@ int main(int argc, char** argv)
         usage("--threads must be between 1 and 1024");
     try {
         opt.db = srv::DbUrl::parse(db);
+        // an older schema is brought up to date before any call; a newer one
+        // is refused
+        const auto upgraded = peddb::upgrade(opt.db, {backupDir, [](const QString& s) {
+                                                 std::fprintf(stderr, "ped-server: %s\n", s.toUtf8().constData());
+                                             }});
+        if (upgraded.from != upgraded.to)
+            std::fprintf(stderr, "ped-server: esquema atualizado da versão %d para a %d\n", upgraded.from, upgraded.to);
         srv::AppServer server(opt);
         const int port = server.bind();
         if (pipe(g_pipe) != 0)

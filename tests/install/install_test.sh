@@ -10,7 +10,7 @@ trap 'kill $server 2>/dev/null || true; rm -rf "$prefix"' EXIT
 server=
 cmake --install "$build" --prefix "$prefix" > /dev/null
 
-for f in bin/ped-host bin/ped-server bin/ped-dbgen lib/ped/libpedcore.so lib/ped/libpedwidgets.so \
+for f in bin/ped-host bin/ped-server bin/ped-dbgen bin/ped-admin lib/ped/libpedcore.so lib/ped/libpedwidgets.so \
          lib/ped/libPKG_PED03600.so lib/ped/libPKG_PED00103.so share/ped/help/12203600.html \
          share/ped/sql/schema_sqlite.sql share/ped/sql/schema_firebird.sql etc/ped/ped-server.conf \
          lib/systemd/system/ped-server.service; do
@@ -19,7 +19,7 @@ done
 grep -q "^ExecStart=.*/ped-server --config .*/ped/ped-server.conf" "$prefix/lib/systemd/system/ped-server.service"
 
 # nothing of the build folder is needed any more
-for f in bin/ped-host bin/ped-server lib/ped/libPKG_PED03600.so; do
+for f in bin/ped-host bin/ped-server bin/ped-admin lib/ped/libPKG_PED03600.so; do
   if ldd "$prefix/$f" | grep -q "$build"; then echo "$f still loads from the build folder"; exit 1; fi
   if ldd "$prefix/$f" | grep -q "not found"; then echo "$f has unresolved libraries"; ldd "$prefix/$f"; exit 1; fi
 done
@@ -47,6 +47,16 @@ echo "$answer" | grep -q '"status":"ok"' || { echo "health: $answer"; exit 1; }
 kill -TERM "$server"
 wait "$server"
 server=
+# the package's upgrade of an existing database: a database of version 1
+# is upgraded by the installed ped-admin, with its copy, and upgraded once
+src=$(cd "$(dirname "$0")/../.." && pwd)
+sqlite3 "$prefix/v1.db" < "$src/tests/server/data/schema_v1_sqlite.sql"
+"$prefix/bin/ped-admin" --db "sqlite:$prefix/v1.db" upgrade --backup-dir "$prefix" | grep -q "atualizado da versão 1 para" \
+  || { echo "version 1 not upgraded"; exit 1; }
+ls "$prefix"/v1-v1-*.bak > /dev/null
+"$prefix/bin/ped-admin" --db "sqlite:$prefix/v1.db" upgrade | grep -q "já na versão" || { echo "upgraded twice"; exit 1; }
+[ "$(sqlite3 "$prefix/v1.db" "SELECT COUNT(*) FROM COMISITEMPED")" = 3 ] || { echo "rows lost"; exit 1; }
+"$prefix/bin/ped-admin" --config "$prefix/server.conf" operator list | grep -q "^ADM" || { echo "operator list"; exit 1; }
 # a flag after the file wins over it
 "$prefix/bin/ped-server" --config "$prefix/server.conf" --log-level verbose 2> /dev/null && { echo "bad flag accepted"; exit 1; }
 echo "install ok"
