@@ -1,11 +1,12 @@
 #include "BuscaComissao.h"
 
-#include "ComissaoVend.h"
-#include "Dialogs.h"
-#include "Globals.h"
+#include "shared/ComissaoScreen.h"
+#include "shared/Dialogs.h"
+#include "shared/Globals.h"
 #include "core/Consiste.h"
 #include "core/Context.h"
 #include "core/FwError.h"
+#include "core/NetConnection.h"
 #include "widgets/Events.h"
 
 #include <QFormLayout>
@@ -94,12 +95,12 @@ void TfrmBuscaComissao::sbtConfirmaClick()
     Vd_Entrega();
     if (msgPadrao.ShowMsg(QStringLiteral("Confirma"), MsgType::Confirmation, Buttons::YesNo) != mrYes)
         return;
-    TfrmComissaoVend* screen = Cli_ped03600::frmComissaoVend;
+    IComissaoVend* screen = Cli_ped03600::ComissaoVend();
     if (!screen)
         throw Error(QStringLiteral("A tela Comissão do Vendedor não está aberta."));
     {
         BusyGuard busy(1);
-        CheckResultServ(screen->netComissaoVendedor->call(QStringLiteral("SetBuscaComissao"),
+        CheckResultServ(screen->serverConnection().call(QStringLiteral("SetBuscaComissao"),
                                                           {depDeEntrega->GetDate(), depAteEntrega->GetDate()}),
                         true, 0);
     }
@@ -108,5 +109,6 @@ void TfrmBuscaComissao::sbtConfirmaClick()
 
 void CriaBuscaComissao()
 {
-    RunUnitDialog(frmBuscaComissao, boFiltroCriado, Cli_ped03600::frmComissaoVend);
+    IComissaoVend* screen = Cli_ped03600::ComissaoVend();
+    RunUnitDialog(frmBuscaComissao, boFiltroCriado, screen ? screen->dialogParent() : nullptr);
 }

@@ -2,6 +2,7 @@
 
 // Asks the server to search and recalculate the commission percentages of
 // the orders delivered in a date range.
+#include "shared/ComissaoScreen.h"
 #include "widgets/Controls.h"
 #include "widgets/TfrmFiltroPadrao.h"
 
@@ -25,6 +26,3 @@ public:
     void Vd_Entrega();
 
 };
-
-// Creates the dialog when needed and shows it modally.
-void CriaBuscaComissao();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Database.h"
+#include "Storage.h"
 #include "Http.h"
 #include "Sessions.h"
 

@@ -3,8 +3,8 @@
 // dialog, on the real screens against a real server.
 #include "HostFixture.h"
 
-#include "BuscaComissao.h"
-#include "Globals.h"
+#include "search/BuscaComissao.h"
+#include "shared/Globals.h"
 #include "core/FwError.h"
 #include "widgets/Events.h"
 
