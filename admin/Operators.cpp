@@ -1,6 +1,6 @@
 #include "Operators.h"
 
-#include "Sessions.h"
+#include "db/Password.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -15,44 +15,44 @@ QString checkedCode(const QString& code)
     static const QRegularExpression valid(QStringLiteral("^[A-Za-z0-9_.-]{1,32}$"));
     const QString c = code.trimmed();
     if (!valid.match(c).hasMatch())
-        throw srv::DbError(QStringLiteral("Código de operador inválido: use de 1 a 32 letras, dígitos, '_', '.' ou '-'."));
+        throw peddb::DbError(QStringLiteral("Código de operador inválido: use de 1 a 32 letras, dígitos, '_', '.' ou '-'."));
     return c;
 }
 
-bool exists(srv::Db& db, const QString& code)
+bool exists(peddb::Db& db, const QString& code)
 {
     return db.scalar(QStringLiteral("SELECT COUNT(*) FROM OPERADOR WHERE CDOPERADOR = ?"), {code}).toInt() > 0;
 }
 
 [[noreturn]] void unknown(const QString& code)
 {
-    throw srv::DbError(QStringLiteral("O operador %1 não existe.").arg(code));
+    throw peddb::DbError(QStringLiteral("O operador %1 não existe.").arg(code));
 }
 
 } // namespace
 
-QString addOperator(srv::Db& db, const NewOperator& op)
+QString addOperator(peddb::Db& db, const NewOperator& op)
 {
     const QString code = checkedCode(op.code);
     const QString name = op.name.trimmed();
     if (name.isEmpty() || name.size() > 50)
-        throw srv::DbError(QStringLiteral("Informe o nome do operador (até 50 caracteres)."));
+        throw peddb::DbError(QStringLiteral("Informe o nome do operador (até 50 caracteres)."));
     const QString role = op.role.trimmed();
     if (role.size() > 30)
-        throw srv::DbError(QStringLiteral("O papel do operador tem no máximo 30 caracteres."));
+        throw peddb::DbError(QStringLiteral("O papel do operador tem no máximo 30 caracteres."));
     QStringList branches;
     for (const QString& b : op.branches)
         if (!branches.contains(b.trimmed()))
             branches << b.trimmed();
     // the slow hash before the transaction, which then holds the write lock briefly
-    const QString password = srv::Sessions::generatePassword();
-    const QString hash = srv::Sessions::hashPassword(password);
-    srv::Transaction tx(db);
+    const QString password = peddb::generatePassword();
+    const QString hash = peddb::hashPassword(password);
+    peddb::Transaction tx(db);
     if (exists(db, code))
-        throw srv::DbError(QStringLiteral("O operador %1 já existe.").arg(code));
+        throw peddb::DbError(QStringLiteral("O operador %1 já existe.").arg(code));
     for (const QString& b : branches)
         if (db.scalar(QStringLiteral("SELECT COUNT(*) FROM FILIAL WHERE CDFILIAL = ?"), {b}).toInt() == 0)
-            throw srv::DbError(QStringLiteral("A filial %1 não existe.").arg(b));
+            throw peddb::DbError(QStringLiteral("A filial %1 não existe.").arg(b));
     db.exec(QStringLiteral("INSERT INTO OPERADOR (CDOPERADOR, NMOPERADOR, DSSENHAHASH, DSPAPEL, IDTROCASENHA, IDATIVO) "
                            "VALUES (?, ?, ?, ?, 'S', 'S')"),
             {code, name, hash, role.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(role)});
@@ -62,12 +62,12 @@ QString addOperator(srv::Db& db, const NewOperator& op)
     return password;
 }
 
-QString resetPassword(srv::Db& db, const QString& codeIn)
+QString resetPassword(peddb::Db& db, const QString& codeIn)
 {
     const QString code = checkedCode(codeIn);
-    const QString password = srv::Sessions::generatePassword();
-    const QString hash = srv::Sessions::hashPassword(password);
-    srv::Transaction tx(db);
+    const QString password = peddb::generatePassword();
+    const QString hash = peddb::hashPassword(password);
+    peddb::Transaction tx(db);
     if (db.exec(QStringLiteral("UPDATE OPERADOR SET DSSENHAHASH = ?, IDTROCASENHA = 'S' WHERE CDOPERADOR = ?"), {hash, code}) != 1)
         unknown(code);
     // whoever knew the old password is signed out, and a locked-out
@@ -78,10 +78,10 @@ QString resetPassword(srv::Db& db, const QString& codeIn)
     return password;
 }
 
-void setActive(srv::Db& db, const QString& codeIn, bool active)
+void setActive(peddb::Db& db, const QString& codeIn, bool active)
 {
     const QString code = checkedCode(codeIn);
-    srv::Transaction tx(db);
+    peddb::Transaction tx(db);
     if (db.exec(QStringLiteral("UPDATE OPERADOR SET IDATIVO = ? WHERE CDOPERADOR = ?"),
                 {QLatin1String(active ? "S" : "N"), code})
         != 1)
@@ -91,7 +91,7 @@ void setActive(srv::Db& db, const QString& codeIn, bool active)
     tx.commit();
 }
 
-std::vector<OperatorInfo> listOperators(srv::Db& db)
+std::vector<OperatorInfo> listOperators(peddb::Db& db)
 {
     std::vector<OperatorInfo> out;
     std::map<QString, size_t> at;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Database.h"
+#include "db/Database.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,17 +23,17 @@ struct OperatorInfo {
     int sessions = 0; // live ones
 };
 
-// Each throws srv::DbError with a text for the administrator and writes
+// Each throws peddb::DbError with a text for the administrator and writes
 // nothing when refused.
 
 // Adds an operator with a generated first password, which is returned and
 // must be changed at his first login.
-QString addOperator(srv::Db& db, const NewOperator& op);
+QString addOperator(peddb::Db& db, const NewOperator& op);
 // A new generated password to be changed at the next login; his sessions
 // and failed tries end.
-QString resetPassword(srv::Db& db, const QString& code);
+QString resetPassword(peddb::Db& db, const QString& code);
 // A disabled operator signs in no more and his sessions end at once.
-void setActive(srv::Db& db, const QString& code, bool active);
-std::vector<OperatorInfo> listOperators(srv::Db& db);
+void setActive(peddb::Db& db, const QString& code, bool active);
+std::vector<OperatorInfo> listOperators(peddb::Db& db);
 
 } // namespace pedadmin

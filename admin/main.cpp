@@ -1,7 +1,7 @@
 // ped-admin: the administrator's commands on a database in use: schema
 // upgrade, backup and restore, operators.
-#include "Backup.h"
-#include "Migrations.h"
+#include "db/Backup.h"
+#include "db/Migrations.h"
 #include "Operators.h"
 
 #include <QCoreApplication>
@@ -87,7 +87,7 @@ int main(int argc, char** argv)
         usage(QStringLiteral("informe o comando"));
     const QString cmd = args.takeFirst();
     try {
-        const srv::DbUrl url = srv::DbUrl::parse(db);
+        const peddb::DbUrl url = peddb::DbUrl::parse(db);
         auto log = [](const QString& s) { std::fprintf(stderr, "ped-admin: %s\n", s.toUtf8().constData()); };
         auto oneArg = [&](const QString& what) {
             if (args.size() != 1)
@@ -95,7 +95,7 @@ int main(int argc, char** argv)
             return args.first();
         };
         if (cmd == QLatin1String("version")) {
-            srv::Db conn(url, QStringLiteral("admin"));
+            peddb::Db conn(url, QStringLiteral("admin"));
             out(QStringLiteral("esquema do banco: versão %1; deste programa: versão %2")
                     .arg(peddb::schemaVersion(conn))
                     .arg(peddb::latestVersion()));
@@ -128,7 +128,7 @@ int main(int argc, char** argv)
             if (args.isEmpty())
                 usage(QStringLiteral("operator pede list, add, reset-password, disable ou enable"));
             const QString sub = args.takeFirst();
-            srv::Db conn(url, QStringLiteral("admin"));
+            peddb::Db conn(url, QStringLiteral("admin"));
             if (sub == QLatin1String("list")) {
                 for (const auto& o : pedadmin::listOperators(conn))
                     out(QStringLiteral("%1\t%2\tpapel: %3\tativo: %4\ttroca de senha: %5\tsessões: %6\tfiliais: %7")

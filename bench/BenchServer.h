@@ -2,7 +2,7 @@
 
 // The application server running in the benchmark's own process on a
 // loopback port, over the given SQLite file; stopped when it goes.
-#include "Server.h"
+#include "server/Server.h"
 
 #include <thread>
 

@@ -9,17 +9,19 @@
 #include "BareFetch.h"
 #include "BenchServer.h"
 #include "BenchUtil.h"
+#include "LastQuery.h"
 #include "SimdTouch.h"
 
-#include "ComissaoVend.h"
-#include "FiltroComisVend.h"
-#include "Globals.h"
-#include "Host.h"
-#include "MainWindow.h"
-#include "Server.h"
+#include "commission/ComissaoVend.h"
+#include "filter/FiltroComisVend.h"
+#include "shared/Globals.h"
+#include "host/Host.h"
+#include "host/MainWindow.h"
+#include "server/Server.h"
+#include "db/Password.h"
 #include "core/Context.h"
 #include "core/Packet.h"
-#include "core/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "widgets/DataGrid.h"
 
 #include <QApplication>
@@ -141,8 +143,9 @@ int main(int argc, char** argv)
     srv::AppServer& server = running.server;
     const int port = running.port;
     srv::Db& db = server.pool().get();
+    const bench::LastQuery lastQuery;
     db.exec(QStringLiteral("UPDATE OPERADOR SET DSSENHAHASH = ? WHERE CDOPERADOR = 'ADM'"),
-            {srv::Sessions::hashPassword(QStringLiteral("bench"))});
+            {peddb::hashPassword(QStringLiteral("bench"))});
     const double newest =
         std::floor(db.scalar(QStringLiteral("SELECT MAX(DTPEDIDO) FROM PEDIDO WHERE CDFILIAL = '0001'")).toDouble());
 
@@ -203,8 +206,8 @@ int main(int argc, char** argv)
         bool ok = false;
         const std::string answer = server.handleRpc(QStringLiteral("Ped03600.rdmComissaoVend"), body,
                                                     QStringLiteral("ADM"), method, ok);
-        const std::string sql = db.lastPacketSql().toStdString();
-        const QVariantList params = db.lastPacketParams();
+        const std::string sql = lastQuery.sql;
+        const QVariantList params = lastQuery.params;
         const std::string packet = json::parse(answer)["result"].dump();
         const simdjson::padded_string padded(packet);
         simdjson::ondemand::parser parser;
@@ -298,8 +301,8 @@ int main(int argc, char** argv)
         std::string method;
         bool ok = false;
         server.handleRpc(QStringLiteral("Ped03600.rdmComissaoVend"), body, QStringLiteral("ADM"), method, ok);
-        const std::string sql = db.lastPacketSql().toStdString();
-        const QVariantList params = db.lastPacketParams();
+        const std::string sql = lastQuery.sql;
+        const QVariantList params = lastQuery.params;
         const double bare80 = bench::medianMs(5, [&] { bench::bareFetch(db.sqliteHandle(), sql, params, 80); });
         std::printf("(g) %d orders selected; whole load %.0f ms (median of 3), first rows painted after %.1f ms; goal <= 100 ms: %s\n",
                     everything, wholeMs[1], firstMs[1], firstMs[1] <= 100 ? "met" : "MISSED");

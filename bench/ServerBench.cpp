@@ -10,7 +10,9 @@
 #include "BareFetch.h"
 #include "BenchServer.h"
 #include "BenchUtil.h"
-#include "Server.h"
+#include "LastQuery.h"
+#include "server/Server.h"
+#include "db/Password.h"
 
 #include <QCoreApplication>
 #include <httplib.h>
@@ -193,6 +195,7 @@ int main(int argc, char** argv)
     srv::AppServer& server = running.server;
     const int port = running.port;
     srv::Db& db = server.pool().get();
+    const bench::LastQuery lastQuery;
     const QString adm = QStringLiteral("ADM");
     httplib::Client cli("127.0.0.1", port);
     // as the desktop's connection: kept alive, no Nagle
@@ -211,8 +214,8 @@ int main(int argc, char** argv)
         std::string answer;
         const double ours = bench::medianMs(5, [&] { answer = server.handleRpc(QStringLiteral("Ped03600.rdmComissaoVend"), body, adm, method, ok); });
         const size_t n = json::parse(answer)["result"]["rows"].size();
-        const std::string sql = db.lastPacketSql().toStdString();
-        const QVariantList p = db.lastPacketParams();
+        const std::string sql = lastQuery.sql;
+        const QVariantList p = lastQuery.params;
         const double bare = bench::medianMs(5, [&] { bench::bareFetch(db.sqliteHandle(), sql, p); });
         std::printf("(a) %zu orders fetched\n", n);
         rows.push_back({"(a) server fetch+encode of " + std::to_string(n) + " orders", ours, "ms", "bare sqlite3 loop, same SQL", bare, 1.5});
@@ -220,7 +223,7 @@ int main(int argc, char** argv)
     // sessions for the HTTP measures
     const auto tokHash = [&] {
         // log in through the real endpoint with a known password set for the bench
-        db.exec(QStringLiteral("UPDATE OPERADOR SET DSSENHAHASH = ? WHERE CDOPERADOR = 'ADM'"), {srv::Sessions::hashPassword(QStringLiteral("bench"))});
+        db.exec(QStringLiteral("UPDATE OPERADOR SET DSSENHAHASH = ? WHERE CDOPERADOR = 'ADM'"), {peddb::hashPassword(QStringLiteral("bench"))});
         auto r = cli.Post("/session", R"({"operator":"ADM","password":"bench"})", "application/json");
         return json::parse(r->body)["token"].get<std::string>();
     }();
@@ -232,8 +235,8 @@ int main(int argc, char** argv)
         std::string method;
         bool ok = false;
         server.handleRpc(QStringLiteral("Ped03600.rdmComissaoVend"), body, adm, method, ok);
-        const std::string sql = db.lastPacketSql().toStdString();
-        const QVariantList p = db.lastPacketParams();
+        const std::string sql = lastQuery.sql;
+        const QVariantList p = lastQuery.params;
         const auto bare = timesMs(50, [&] { bench::bareFetch(db.sqliteHandle(), sql, p); });
         rows.push_back({"(b) GetPedido over HTTP, 8 days, p50", pct(t, 0.5), "ms", "bare sqlite3 loop p50", pct(bare, 0.5), 0, true, 20});
         rows.push_back({"(b) GetPedido over HTTP, 8 days, p99", pct(t, 0.99), "ms", "bare sqlite3 loop p99", pct(bare, 0.99), 0});

@@ -2,6 +2,7 @@
 
 // The commission screen: orders of a branch, their items and each item's
 // salesmen with their commission percentages.
+#include "shared/ComissaoScreen.h"
 #include "core/ADOIBQuery.h"
 #include "core/NetConnection.h"
 #include "core/RecordSet.h"
@@ -13,7 +14,7 @@
 #include <QLineEdit>
 #include <QWidget>
 
-class TfrmComissaoVend : public fw::TfrmPadrao {
+class TfrmComissaoVend : public fw::TfrmPadrao, public IComissaoVend {
     Q_OBJECT
 public:
     explicit TfrmComissaoVend(QWidget* parent = nullptr);
@@ -78,6 +79,14 @@ public:
     // Server connections.
     fw::TNetConnection* netComissaoVendedor;
     fw::TNetConnection* netNotaPed;
+
+    // What the dialogs may ask of the screen.
+    QString branchCode() const override;
+    bool ownOrdersOnly() const override;
+    QString linkedSalesman() const override;
+    void closeOrderSets() override;
+    fw::TNetConnection& serverConnection() override { return *netComissaoVendedor; }
+    QWidget* dialogParent() override { return this; }
 
     // Lifecycle and pages.
     void FormCreate() override;
@@ -177,6 +186,11 @@ protected:
 
 private:
     void buildUi();
+    void buildCommands();
+    void buildBranchBar();
+    void buildOrdersGrid();
+    void buildItemsPage();
+    void buildTotalPanel();
     void declareRecordSets();
     void buildCatalogue();
     void buildQueries();
@@ -185,8 +199,6 @@ private:
     void loadOrders();
     void showOrderCount();
     bool onListPage() const { return pgcPadrao->currentWidget() == tshFolhaDados; }
-    // The branch shows this operator only his salesman's orders.
-    bool restrictedToOwnOrders() const;
     bool orderEditing() const;
     void setPageEnabled(QWidget* page, bool on);
 

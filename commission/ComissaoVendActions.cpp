@@ -2,7 +2,7 @@
 // automatic commission search.
 #include "ComissaoVend.h"
 
-#include "BuscaComissao.h"
+#include "shared/ComissaoScreen.h"
 #include "core/Consiste.h"
 #include "core/Context.h"
 #include "core/FwError.h"

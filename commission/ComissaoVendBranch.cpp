@@ -1,8 +1,8 @@
 // Branch selection, branch parameters and loading of the orders.
 #include "ComissaoVend.h"
 
-#include "FiltroComisVend.h"
-#include "Globals.h"
+#include "shared/Globals.h"
+#include "shared/OrderQuery.h"
 #include "core/Consiste.h"
 #include "core/Context.h"
 #include "widgets/Events.h"
@@ -93,9 +93,7 @@ void TfrmComissaoVend::medCdFilialExit()
             qryVendLog->Open();
         }
         const bool ownOrders = cdsParamPedido.fieldByName(u"IDEXIBPEDIDO").asString() == QLatin1String("2");
-        const QString linked = qryVendLog->IsEmpty() ? QString()
-                                                     : qryVendLog->Query.fieldByName(u"CDVENDEDOR").asString().trimmed();
-        if (ownOrders && cdsOperTPed.isEmpty() && linked.isEmpty()) {
+        if (ownOrdersOnly() && linkedSalesman().trimmed().isEmpty()) {
             MensErro(msgPadrao.Msg(QStringLiteral("Vend_n_relac")), false);
             QMetaObject::invokeMethod(this, [this] { sbtFecharClick(); }, Qt::QueuedConnection);
             return;
@@ -155,7 +153,7 @@ void TfrmComissaoVend::sbtFiltroClick()
         stStatusItemPedido = codes({{Filtro.boIPendente, "1"}, {Filtro.boIConfirmado, "2"}, {Filtro.boIAprovado, "3"},
                                     {Filtro.boILiquidado, "46"}, {Filtro.boICancelado, "5"},
                                     {Filtro.boIParcialmente, "7"}});
-        const bool restricted = restrictedToOwnOrders();
+        const bool restricted = ownOrdersOnly();
         if (!restricted)
             stTVendedor = bost[Filtro.Vendedor.boTodos];
         stOperador = restricted ? Operador() : QString();
@@ -172,16 +170,7 @@ void TfrmComissaoVend::sbtFiltroClick()
 
 std::vector<RpcArg> TfrmComissaoVend::orderArguments() const
 {
-    const TFiltro& f = Filtro;
-    return {
-        bost[!f.NrPedido.boIntervalo], f.NrPedido.stDe, f.NrPedido.stAte, bost[f.NrPedido.boTodos],
-        f.NrPedido.stLista, stTVendedor, f.Vendedor.stLista, bost[f.Cliente.boTodos], f.Cliente.stLista,
-        bost[f.Produto.boTodos], f.Produto.stLista, stPrioridade, bost[stPrioridade == QLatin1String("321")],
-        stStatusPedido, bost[stStatusPedido == QLatin1String("12354")], stStatusItemPedido,
-        bost[stStatusItemPedido == QLatin1String("123465")], bost[f.dtDeEmissao == 0], f.dtDeEmissao,
-        f.dtAteEmissao, bost[f.dtDeEntrega == 0], f.dtDeEntrega, f.dtAteEntrega, f.MuniciCli.stLista,
-        bost[f.MuniciCli.boTodos], stOperador, stIdpedido, stOrcamento, f.stCdFilial, f.Ordem.stOrdemCompra,
-    };
+    return encodeOrderQuery(OrderQueryFromFiltro());
 }
 
 void TfrmComissaoVend::loadOrders()
@@ -273,8 +262,24 @@ void TfrmComissaoVend::sbtVerificarClick()
     }
 }
 
-bool TfrmComissaoVend::restrictedToOwnOrders() const
+bool TfrmComissaoVend::ownOrdersOnly() const
 {
-    return cdsParamPedido.active() && cdsParamPedido.fieldByName(u"IDEXIBPEDIDO").asString() == QLatin1String("2")
-        && cdsOperTPed.isEmpty();
+    return OwnOrdersOnly(cdsParamPedido, cdsOperTPed);
+}
+
+QString TfrmComissaoVend::branchCode() const
+{
+    return medCdFilial->text();
+}
+
+QString TfrmComissaoVend::linkedSalesman() const
+{
+    return qryVendLog->Active() && !qryVendLog->IsEmpty() ? qryVendLog->Query.fieldByName(u"CDVENDEDOR").asString()
+                                                         : QString();
+}
+
+void TfrmComissaoVend::closeOrderSets()
+{
+    cdsPedido.close();
+    cdsItemPedido.close();
 }

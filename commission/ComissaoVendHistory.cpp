@@ -3,7 +3,7 @@
 // answer them, the panel says so and the commission work goes on.
 #include "ComissaoVend.h"
 
-#include "Fields.h"
+#include "shared/Fields.h"
 #include "core/Context.h"
 
 #include <QGroupBox>

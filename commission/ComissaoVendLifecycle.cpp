@@ -1,7 +1,7 @@
 // Creation, first activation, pages and close of the screen.
 #include "ComissaoVend.h"
 
-#include "Globals.h"
+#include "shared/Globals.h"
 #include "core/Context.h"
 #include "core/DateUtil.h"
 #include "core/Services.h"
@@ -30,6 +30,11 @@ void CriaComissaoVend()
         boIdCriado = true;
     }
     ShowChildWindow(frmComissaoVend, DesktopSize() == QSize(640, 480));
+}
+
+IComissaoVend* Cli_ped03600::ComissaoVend()
+{
+    return frmComissaoVend;
 }
 
 void TfrmComissaoVend::FormCreate()

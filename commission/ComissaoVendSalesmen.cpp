@@ -2,7 +2,7 @@
 // gates, validation, the default percentage and sending each change.
 #include "ComissaoVend.h"
 
-#include "Globals.h"
+#include "shared/Globals.h"
 #include "core/Consiste.h"
 #include "core/Context.h"
 #include "core/DateUtil.h"
@@ -154,7 +154,7 @@ void TfrmComissaoVend::dbgVendedorEditButtonClick()
 {
     // The code column is read-only for an operator who sees only his
     // salesman's orders: its search would write it all the same.
-    if (restrictedToOwnOrders())
+    if (ownOrdersOnly())
         return;
     if (!salesmanEditing()) {
         if (cdsVendedor.isEmpty())

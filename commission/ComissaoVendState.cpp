@@ -2,7 +2,7 @@
 // state.
 #include "ComissaoVend.h"
 
-#include "Globals.h"
+#include "shared/Globals.h"
 
 #include <QApplication>
 

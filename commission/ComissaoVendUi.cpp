@@ -1,7 +1,7 @@
 // Controls, record sets, queries and the message catalogue of the screen.
 #include "ComissaoVend.h"
 
-#include "Fields.h"
+#include "shared/Fields.h"
 #include "core/Context.h"
 #include "widgets/Events.h"
 
@@ -188,7 +188,20 @@ void TfrmComissaoVend::buildUi()
     mnuFolhaDados->setText(QStringLiteral("&Pedidos"));
     mnuFormulario->setText(QStringLiteral("&Itens do Pedido"));
 
-    // Extra commands, on the branch bar.
+    buildCommands();
+    buildBranchBar();
+    buildOrdersGrid();
+    buildItemsPage();
+    buildTotalPanel();
+
+    setTabOrder(medCdFilial, dbgPadrao);
+    setTabOrder(dbgItemPedido, dbgVendedor);
+    setTabOrder(dbgVendedor, dbgHistComissao);
+}
+
+// The extra commands and their menu twins.
+void TfrmComissaoVend::buildCommands()
+{
     auto tool = [this](const char* name, const QString& text, const QString& hint, QStyle::StandardPixmap icon) {
         auto* b = new QToolButton(this);
         b->setObjectName(QLatin1String(name));
@@ -238,8 +251,11 @@ void TfrmComissaoVend::buildUi()
     connect(mnuNotaPed, &QAction::triggered, this, [this] { guarded([this] { sbtNotaPedClick(); }); });
     connect(sbtBuscaComissao, &QToolButton::clicked, this, [this] { guarded([this] { sbtBuscaComissaoClick(); }); });
     connect(btnCancelaComissao, &QToolButton::clicked, this, [this] { guarded([this] { btnCancelaComissaoClick(); }); });
+}
 
-    // Branch bar above the pages.
+// The branch bar above the pages, which also holds the extra commands.
+void TfrmComissaoVend::buildBranchBar()
+{
     panFilial = new TCompactRow(this, QStringLiteral("panFilial"));
     auto* bar = new QHBoxLayout(panFilial);
     bar->setContentsMargins(0, 0, 0, 0);
@@ -276,8 +292,10 @@ void TfrmComissaoVend::buildUi()
     onEnter(medCdFilial, [this] { medCdFilialEnter(); });
     onExit(medCdFilial, [this] { medCdFilialExit(); });
     connect(medCdFilial, &QLineEdit::textChanged, this, [this] { guarded([this] { medCdFilialChange(); }); });
+}
 
-    // Orders grid.
+void TfrmComissaoVend::buildOrdersGrid()
+{
     dbgPadrao->setDataSource(&dtsPedido);
     dbgPadrao->setAccessibleName(QStringLiteral("Pedidos"));
     dbgPadrao->setColumns({
@@ -295,8 +313,11 @@ void TfrmComissaoVend::buildUi()
     dbgPadrao->OnTitleClick = [this](TDBGrid&, TColumn& c) { dbgPadraoTitleClick(c); };
     // the situation and the order number stay in view beside any column
     dbgPadrao->setFrozenColumns(2);
+}
 
-    // Items page: items on top, the item's salesmen below, then the total.
+// Items on top, the item's salesmen below, then the audit trail.
+void TfrmComissaoVend::buildItemsPage()
+{
     auto* split = new QSplitter(Qt::Vertical, tshFormulario);
     dbgItemPedido = new TDBGrid(split, QStringLiteral("dbgItemPedido"));
     dbgItemPedido->setDataSource(&dtsItem);
@@ -346,7 +367,11 @@ void TfrmComissaoVend::buildUi()
     split->setStretchFactor(1, 2);
     split->setStretchFactor(2, 2);
     formLayout->addWidget(split, 1);
+}
 
+// The total and the exit date under the items page.
+void TfrmComissaoVend::buildTotalPanel()
+{
     panTotal = new QWidget(tshFormulario);
     panTotal->setObjectName(QStringLiteral("panTotal"));
     auto* tot = new QHBoxLayout(panTotal);
@@ -374,8 +399,4 @@ void TfrmComissaoVend::buildUi()
     tot->addWidget(lblTotal);
     tot->addWidget(nedTotal);
     formLayout->addWidget(panTotal);
-
-    setTabOrder(medCdFilial, dbgPadrao);
-    setTabOrder(dbgItemPedido, dbgVendedor);
-    setTabOrder(dbgVendedor, dbgHistComissao);
 }

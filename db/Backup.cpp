@@ -24,7 +24,7 @@ struct Handle {
             const QString why = h ? QString::fromUtf8(sqlite3_errmsg(h)) : QStringLiteral("sem memória");
             sqlite3_close(h);
             h = nullptr;
-            throw srv::DbError(QStringLiteral("Não foi possível abrir %1: %2").arg(path, why));
+            throw DbError(QStringLiteral("Não foi possível abrir %1: %2").arg(path, why));
         }
         sqlite3_busy_timeout(h, 30000);
     }
@@ -59,7 +59,7 @@ void sqliteCopy(sqlite3* from, sqlite3* to, const QString& what)
 {
     sqlite3_backup* b = sqlite3_backup_init(to, "main", from, "main");
     if (!b)
-        throw srv::DbError(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(to))));
+        throw DbError(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(to))));
     int rc;
     for (int tries = 0;; ++tries) {
         rc = sqlite3_backup_step(b, -1);
@@ -69,7 +69,7 @@ void sqliteCopy(sqlite3* from, sqlite3* to, const QString& what)
     }
     sqlite3_backup_finish(b);
     if (rc != SQLITE_DONE)
-        throw srv::DbError(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(sqlite3_errstr(rc))));
+        throw DbError(QStringLiteral("%1: %2").arg(what, QString::fromUtf8(sqlite3_errstr(rc))));
 }
 
 bool hasSuiteTables(sqlite3* h)
@@ -79,7 +79,7 @@ bool hasSuiteTables(sqlite3* h)
 
 // Runs one of Firebird's tools with the credentials in its environment (not
 // on its command line, where every user could read them).
-QString runTool(const srv::DbUrl& url, const QString& tool, const QStringList& args, const QString& what)
+QString runTool(const DbUrl& url, const QString& tool, const QStringList& args, const QString& what)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -89,15 +89,15 @@ QString runTool(const srv::DbUrl& url, const QString& tool, const QStringList& a
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(tool, args);
     if (!p.waitForStarted(10000))
-        throw srv::DbError(QStringLiteral("%1: não foi possível executar %2 (instale firebird3.0-utils).").arg(what, tool));
+        throw DbError(QStringLiteral("%1: não foi possível executar %2 (instale firebird3.0-utils).").arg(what, tool));
     p.waitForFinished(-1);
     const QString out = QString::fromLocal8Bit(p.readAll()).trimmed();
     if (p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
-        throw srv::DbError(QStringLiteral("%1: %2").arg(what, out.isEmpty() ? tool + QStringLiteral(" falhou") : out));
+        throw DbError(QStringLiteral("%1: %2").arg(what, out.isEmpty() ? tool + QStringLiteral(" falhou") : out));
     return out;
 }
 
-QString firebirdName(const srv::DbUrl& url)
+QString firebirdName(const DbUrl& url)
 {
     QString host = url.host.isEmpty() ? QStringLiteral("localhost") : url.host;
     if (url.port)
@@ -107,7 +107,7 @@ QString firebirdName(const srv::DbUrl& url)
 
 } // namespace
 
-void backupDatabase(const srv::DbUrl& url, const QString& file)
+void backupDatabase(const DbUrl& url, const QString& file)
 {
     // written under another name and renamed when whole: a failed backup
     // never leaves a half file where a good one was
@@ -115,44 +115,44 @@ void backupDatabase(const srv::DbUrl& url, const QString& file)
     QFile::remove(partial);
     const QString what = QStringLiteral("Falha na cópia de segurança de %1").arg(url.display());
     try {
-        if (url.dialect == srv::Dialect::SQLite) {
+        if (url.dialect == Dialect::SQLite) {
             if (!QFileInfo::exists(url.path))
-                throw srv::DbError(QStringLiteral("%1: o arquivo não existe.").arg(what));
+                throw DbError(QStringLiteral("%1: o arquivo não existe.").arg(what));
             {
                 Handle src(url.path, SQLITE_OPEN_READWRITE);
                 Handle dst(partial, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
                 sqliteCopy(src.h, dst.h, what);
                 const QString check = sqliteIntegrity(dst.h);
                 if (check != QLatin1String("ok"))
-                    throw srv::DbError(QStringLiteral("%1: a cópia não passou na verificação: %2").arg(what, check));
+                    throw DbError(QStringLiteral("%1: a cópia não passou na verificação: %2").arg(what, check));
             }
         } else {
             runTool(url, QStringLiteral("gbak"), {QStringLiteral("-b"), firebirdName(url), partial}, what);
         }
         if (std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(file).constData()) != 0)
-            throw srv::DbError(QStringLiteral("%1: não foi possível gravar %2.").arg(what, file));
+            throw DbError(QStringLiteral("%1: não foi possível gravar %2.").arg(what, file));
     } catch (...) {
         QFile::remove(partial);
         throw;
     }
 }
 
-void restoreDatabase(const srv::DbUrl& url, const QString& file)
+void restoreDatabase(const DbUrl& url, const QString& file)
 {
     const QString what = QStringLiteral("Falha ao restaurar %1").arg(file);
     if (!QFileInfo::exists(file))
-        throw srv::DbError(QStringLiteral("%1: o arquivo não existe.").arg(what));
-    if (url.dialect == srv::Dialect::SQLite) {
+        throw DbError(QStringLiteral("%1: o arquivo não existe.").arg(what));
+    if (url.dialect == Dialect::SQLite) {
         Handle src(file, SQLITE_OPEN_READONLY);
         const QString check = sqliteIntegrity(src.h);
         if (check != QLatin1String("ok"))
-            throw srv::DbError(QStringLiteral("%1: o arquivo não é uma cópia íntegra: %2").arg(what, check.left(200)));
+            throw DbError(QStringLiteral("%1: o arquivo não é uma cópia íntegra: %2").arg(what, check.left(200)));
         if (!hasSuiteTables(src.h))
-            throw srv::DbError(QStringLiteral("%1: o arquivo não é uma cópia do banco de dados do sistema.").arg(what));
+            throw DbError(QStringLiteral("%1: o arquivo não é uma cópia do banco de dados do sistema.").arg(what));
         // a copy newer than this program would leave servers on a schema they do not know
         const QStringList v = textRows(src.h, "SELECT MAX(NRVERSAO) FROM SCHEMAVERSAO");
         if (v.size() == 1 && v[0].toInt() > latestVersion())
-            throw srv::DbError(QStringLiteral("%1: a cópia é da versão %2 do esquema, mais nova que a %3 deste programa.")
+            throw DbError(QStringLiteral("%1: a cópia é da versão %2 do esquema, mais nova que a %3 deste programa.")
                                    .arg(what)
                                    .arg(v[0].toInt())
                                    .arg(latestVersion()));
@@ -162,16 +162,16 @@ void restoreDatabase(const srv::DbUrl& url, const QString& file)
         sqliteCopy(src.h, dst.h, what);
         const QString after = sqliteIntegrity(dst.h);
         if (after != QLatin1String("ok"))
-            throw srv::DbError(QStringLiteral("%1: o banco restaurado não passou na verificação: %2").arg(what, after.left(200)));
+            throw DbError(QStringLiteral("%1: o banco restaurado não passou na verificação: %2").arg(what, after.left(200)));
     } else {
         runTool(url, QStringLiteral("gbak"), {QStringLiteral("-rep"), file, firebirdName(url)}, what);
     }
     upgrade(url);
 }
 
-QString integrityCheck(const srv::DbUrl& url)
+QString integrityCheck(const DbUrl& url)
 {
-    if (url.dialect == srv::Dialect::SQLite) {
+    if (url.dialect == Dialect::SQLite) {
         Handle h(url.path, SQLITE_OPEN_READONLY);
         return sqliteIntegrity(h.h);
     }

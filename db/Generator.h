@@ -34,7 +34,7 @@ struct Municipality {
 const std::vector<Municipality>& municipalities();
 
 // Fills an empty database with the schema and deterministic data.
-std::vector<DemoOperator> generate(srv::Db& db, const GenOptions& opt,
+std::vector<DemoOperator> generate(Db& db, const GenOptions& opt,
                                    const std::function<void(const QString&)>& progress = {});
 
 } // namespace peddb

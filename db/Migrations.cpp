@@ -15,22 +15,22 @@ namespace peddb {
 
 namespace {
 
-const char* dialectName(srv::Dialect d)
+const char* dialectName(Dialect d)
 {
-    return d == srv::Dialect::SQLite ? "sqlite" : "firebird";
+    return d == Dialect::SQLite ? "sqlite" : "firebird";
 }
 
-bool tableExists(srv::Db& db, const QString& table)
+bool tableExists(Db& db, const QString& table)
 {
-    const QString sql = db.dialect() == srv::Dialect::SQLite
+    const QString sql = db.dialect() == Dialect::SQLite
         ? QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type = 'table' AND UPPER(name) = ?")
         : QStringLiteral("SELECT COUNT(*) FROM RDB$RELATIONS WHERE TRIM(RDB$RELATION_NAME) = ?");
     return db.scalar(sql, {table.toUpper()}).toInt() > 0;
 }
 
-bool columnExists(srv::Db& db, const QString& table, const QString& column)
+bool columnExists(Db& db, const QString& table, const QString& column)
 {
-    const QString sql = db.dialect() == srv::Dialect::SQLite
+    const QString sql = db.dialect() == Dialect::SQLite
         ? QStringLiteral("SELECT COUNT(*) FROM pragma_table_info(?) WHERE UPPER(name) = ?")
         : QStringLiteral("SELECT COUNT(*) FROM RDB$RELATION_FIELDS WHERE TRIM(RDB$RELATION_NAME) = ? "
                          "AND TRIM(RDB$FIELD_NAME) = ?");
@@ -84,7 +84,7 @@ std::vector<Statement> statements(const QString& script)
     return out;
 }
 
-void runMigration(srv::Db& db, int number, const QString& script)
+void runMigration(Db& db, int number, const QString& script)
 {
     for (const Statement& st : statements(script)) {
         if (!st.unlessColumn.isEmpty()) {
@@ -94,17 +94,17 @@ void runMigration(srv::Db& db, int number, const QString& script)
         }
         QSqlQuery q(db.qdb());
         if (!q.exec(st.text))
-            throw srv::DbError(QStringLiteral("Falha ao atualizar o esquema para a versão %1: %2 em: %3")
+            throw DbError(QStringLiteral("Falha ao atualizar o esquema para a versão %1: %2 em: %3")
                                    .arg(number)
                                    .arg(q.lastError().databaseText(), st.text.left(80)));
     }
 }
 
-QString defaultBackupPath(const srv::DbUrl& url, const QString& dir, int from)
+QString defaultBackupPath(const DbUrl& url, const QString& dir, int from)
 {
     const QFileInfo db(url.path);
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    const bool sqlite = url.dialect == srv::Dialect::SQLite;
+    const bool sqlite = url.dialect == Dialect::SQLite;
     const QString folder = !dir.isEmpty() ? dir : sqlite ? db.absolutePath() : QDir::currentPath();
     return QDir(folder).filePath(QStringLiteral("%1-v%2-%3.%4")
                                      .arg(db.completeBaseName())
@@ -125,7 +125,7 @@ int latestVersion()
     return latest;
 }
 
-int schemaVersion(srv::Db& db)
+int schemaVersion(Db& db)
 {
     if (tableExists(db, QStringLiteral("SCHEMAVERSAO"))) {
         const QVariant v = db.scalar(QStringLiteral("SELECT MAX(NRVERSAO) FROM SCHEMAVERSAO"));
@@ -133,18 +133,18 @@ int schemaVersion(srv::Db& db)
             return v.toInt();
     }
     if (!tableExists(db, QStringLiteral("OPERADOR")))
-        throw srv::DbError(QStringLiteral("O banco de dados não tem as tabelas do sistema; crie-o com ped-dbgen."));
+        throw DbError(QStringLiteral("O banco de dados não tem as tabelas do sistema; crie-o com ped-dbgen."));
     // made before versions were kept: the audit table came with version 2
     return tableExists(db, QStringLiteral("AUDITPEDIDO")) ? 2 : 1;
 }
 
-void recordVersion(srv::Db& db, int version)
+void recordVersion(Db& db, int version)
 {
     db.exec(QStringLiteral("INSERT INTO SCHEMAVERSAO (NRVERSAO, DTHRAPLICADO) VALUES (?, ?)"),
             {version, QDateTime::currentDateTimeUtc().toString(Qt::ISODate)});
 }
 
-UpgradeResult upgrade(const srv::DbUrl& url, const UpgradeOptions& options)
+UpgradeResult upgrade(const DbUrl& url, const UpgradeOptions& options)
 {
     auto log = [&](const QString& s) {
         if (options.log)
@@ -152,7 +152,7 @@ UpgradeResult upgrade(const srv::DbUrl& url, const UpgradeOptions& options)
     };
     UpgradeResult r;
     {
-        srv::Db db(url, QStringLiteral("upgrade-%1").arg(++g_seq));
+        Db db(url, QStringLiteral("upgrade-%1").arg(++g_seq));
         r.from = r.to = schemaVersion(db);
     }
     const int latest = latestVersion();
@@ -168,14 +168,14 @@ UpgradeResult upgrade(const srv::DbUrl& url, const UpgradeOptions& options)
     log(QStringLiteral("cópia do banco de dados antes da atualização: %1").arg(r.backup));
     backupDatabase(url, r.backup);
 
-    srv::Db db(url, QStringLiteral("upgrade-%1").arg(++g_seq));
+    Db db(url, QStringLiteral("upgrade-%1").arg(++g_seq));
     if (!tableExists(db, QStringLiteral("SCHEMAVERSAO")))
         runMigration(db, r.from, QStringLiteral("CREATE TABLE SCHEMAVERSAO (NRVERSAO INTEGER NOT NULL PRIMARY KEY, "
                                                 "DTHRAPLICADO VARCHAR(30) NOT NULL);"));
     for (const auto& m : sql::kMigrations) {
         if (!m.dialect || std::strcmp(m.dialect, dialectName(url.dialect)) != 0 || m.number <= r.from)
             continue;
-        srv::Transaction tx(db);
+        Transaction tx(db);
         // another server may have got here first
         if (schemaVersion(db) >= m.number)
             continue;
@@ -187,7 +187,7 @@ UpgradeResult upgrade(const srv::DbUrl& url, const UpgradeOptions& options)
     }
     r.to = schemaVersion(db);
     if (r.to != latest)
-        throw srv::DbError(QStringLiteral("O esquema ficou na versão %1, não na %2: faltam scripts de atualização.")
+        throw DbError(QStringLiteral("O esquema ficou na versão %1, não na %2: faltam scripts de atualização.")
                                .arg(r.to)
                                .arg(latest));
     return r;

@@ -13,16 +13,16 @@ int latestVersion();
 
 // The database's schema version: the highest row of SCHEMAVERSAO; a database
 // made before versions were kept is 2 when it has AUDITPEDIDO, else 1.
-// Throws srv::DbError for a database without the suite's tables.
-int schemaVersion(srv::Db& db);
+// Throws DbError for a database without the suite's tables.
+int schemaVersion(Db& db);
 
 // Records the version of a schema just created.
-void recordVersion(srv::Db& db, int version);
+void recordVersion(Db& db, int version);
 
 // A database newer than this program.
-class NewerSchema : public srv::DbError {
+class NewerSchema : public DbError {
 public:
-    using srv::DbError::DbError;
+    using DbError::DbError;
 };
 
 struct UpgradeOptions {
@@ -41,6 +41,6 @@ struct UpgradeResult {
 // Brings the database to latestVersion(): a copy first, then each numbered
 // script of its dialect in a transaction of its own. Refuses (NewerSchema)
 // a database newer than this program.
-UpgradeResult upgrade(const srv::DbUrl& url, const UpgradeOptions& options = {});
+UpgradeResult upgrade(const DbUrl& url, const UpgradeOptions& options = {});
 
 } // namespace peddb

@@ -5,9 +5,9 @@
 
 namespace peddb {
 
-void createSchema(srv::Db& db)
+void createSchema(Db& db)
 {
-    if (db.dialect() == srv::Dialect::SQLite) {
+    if (db.dialect() == Dialect::SQLite) {
         db.exec(QStringLiteral("PRAGMA journal_mode = WAL"));
         db.execScript(QString::fromUtf8(sql::kSchemaSqlite));
     } else {

@@ -5,6 +5,6 @@
 namespace peddb {
 
 // Creates the schema and helper routines of the database's dialect.
-void createSchema(srv::Db& db);
+void createSchema(Db& db);
 
 } // namespace peddb

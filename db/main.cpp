@@ -46,11 +46,11 @@ int main(int argc, char** argv)
         return 2;
     }
     try {
-        const srv::DbUrl url = srv::DbUrl::parse(db);
-        if (url.dialect == srv::Dialect::SQLite)
+        const peddb::DbUrl url = peddb::DbUrl::parse(db);
+        if (url.dialect == peddb::Dialect::SQLite)
             for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")})
                 QFile::remove(url.path + suffix); // a new database every time
-        srv::Db conn(url, QStringLiteral("dbgen"));
+        peddb::Db conn(url, QStringLiteral("dbgen"));
         const auto ops = peddb::generate(conn, opt, [](const QString& s) {
             std::fprintf(stderr, "ped-dbgen: %s\n", s.toUtf8().constData());
         });

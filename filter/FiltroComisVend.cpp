@@ -2,9 +2,9 @@
 // clearing the controls, the saved options, and the list pickers.
 #include "FiltroComisVend.h"
 
-#include "ComissaoVend.h"
-#include "Dialogs.h"
-#include "Globals.h"
+#include "shared/ComissaoScreen.h"
+#include "shared/Dialogs.h"
+#include "shared/Globals.h"
 #include "core/Consiste.h"
 #include "core/Context.h"
 #include "core/DateUtil.h"
@@ -46,8 +46,8 @@ TfrmFiltroComisVend::~TfrmFiltroComisVend() = default;
 
 QString TfrmFiltroComisVend::screenBranch() const
 {
-    TfrmComissaoVend* screen = Cli_ped03600::frmComissaoVend;
-    return screen ? screen->medCdFilial->text() : QString();
+    IComissaoVend* screen = Cli_ped03600::ComissaoVend();
+    return screen ? screen->branchCode() : QString();
 }
 
 void TfrmFiltroComisVend::FormCreate()
@@ -62,10 +62,8 @@ void TfrmFiltroComisVend::FormActivate()
 {
     const QScopedValueRollback activating(m_activating, true);
     update();
-    TfrmComissaoVend* screen = Cli_ped03600::frmComissaoVend;
-    const bool ownOrders = screen && screen->cdsParamPedido.active()
-        && screen->cdsParamPedido.fieldByName(u"IDEXIBPEDIDO").asString() == QLatin1String("2")
-        && screen->cdsOperTPed.isEmpty();
+    IComissaoVend* screen = Cli_ped03600::ComissaoVend();
+    const bool ownOrders = screen && screen->ownOrdersOnly();
     for (QWidget* w : std::initializer_list<QWidget*>{grbVendedor, rbtTVendedor, rbtLVendedor})
         w->setEnabled(!ownOrders);
 
@@ -127,10 +125,8 @@ void TfrmFiltroComisVend::FormActivate()
 void TfrmFiltroComisVend::sbtConfirmaClick()
 {
     validateAll();
-    if (TfrmComissaoVend* screen = Cli_ped03600::frmComissaoVend) {
-        screen->cdsPedido.close();
-        screen->cdsItemPedido.close();
-    }
+    if (IComissaoVend* screen = Cli_ped03600::ComissaoVend())
+        screen->closeOrderSets();
     edtOrdemCompraExit();
     writeFilter();
     boConfirma = true;
@@ -171,10 +167,8 @@ void TfrmFiltroComisVend::writeFilter()
     } else {
         // the operator sees only the orders of his own salesman
         f.Vendedor.boTodos = false;
-        TfrmComissaoVend* screen = Cli_ped03600::frmComissaoVend;
-        f.Vendedor.stLista = screen && screen->qryVendLog->Active()
-            ? screen->qryVendLog->Query.fieldByName(u"CDVENDEDOR").asString()
-            : QString();
+        IComissaoVend* screen = Cli_ped03600::ComissaoVend();
+        f.Vendedor.stLista = screen ? screen->linkedSalesman() : QString();
     }
     f.Cliente.boTodos = rbtTCliente->isChecked();
     f.Cliente.stLista = stCliente;
@@ -335,5 +329,6 @@ void TfrmFiltroComisVend::btnPesqNrPedClick()
 
 bool CriaFiltroComissao()
 {
-    return RunUnitDialog(frmFiltroComisVend, boFiltroCriado, Cli_ped03600::frmComissaoVend).boConfirma;
+    IComissaoVend* screen = Cli_ped03600::ComissaoVend();
+    return RunUnitDialog(frmFiltroComisVend, boFiltroCriado, screen ? screen->dialogParent() : nullptr).boConfirma;
 }

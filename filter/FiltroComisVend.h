@@ -3,6 +3,7 @@
 // The order filter dialog of the commission screen: dates, statuses,
 // priorities, order types, and lists of customers, municipalities,
 // products, salesmen and order numbers.
+#include "shared/ComissaoScreen.h"
 #include "core/ADOIBQuery.h"
 #include "core/NetConnection.h"
 #include "core/RecordSet.h"
@@ -115,6 +116,3 @@ private:
     // True while the controls are loaded from the filter record.
     bool m_activating = false;
 };
-
-// Shows the filter dialog modally; true when the user confirmed it.
-bool CriaFiltroComissao();

@@ -1,7 +1,7 @@
 // The filter dialog's controls, catalogue, queries and wiring.
 #include "FiltroComisVend.h"
 
-#include "Fields.h"
+#include "shared/Fields.h"
 #include "core/Consiste.h"
 #include "core/Context.h"
 #include "core/FormatUtil.h"

@@ -2,8 +2,8 @@
 // handlers that normalise typed values and enable each group's controls.
 #include "FiltroComisVend.h"
 
-#include "Dialogs.h"
-#include "Globals.h"
+#include "shared/Dialogs.h"
+#include "shared/Globals.h"
 #include "core/Consiste.h"
 #include "core/FwError.h"
 #include "widgets/Events.h"

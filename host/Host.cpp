@@ -54,7 +54,7 @@ Host::Host()
 {
     const QString app = QCoreApplication::applicationDirPath();
     moduleDirs << app + QStringLiteral("/../lib") << app << app + QStringLiteral("/../lib/ped");
-    helpDirs << app + QStringLiteral("/../share/ped/help") << QStringLiteral(PED_SOURCE_DIR "/docs/help");
+    helpDirs << app + QStringLiteral("/../share/ped/help");
 }
 
 Host::~Host()

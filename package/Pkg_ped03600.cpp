@@ -1,6 +1,6 @@
 // The package's entry points, called by the host through QLibrary.
-#include "ComissaoVend.h"
-#include "Globals.h"
+#include "commission/ComissaoVend.h"
+#include "shared/Globals.h"
 
 extern "C" {
 

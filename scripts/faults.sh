@@ -11,7 +11,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 bash scripts/setup.sh
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
-  -DPED_WERROR=ON -DPED_TESTS=ON -DPED_BENCH=OFF -DPED_SANITIZE=ON -DPED_FAULT_INJECTION=ON
+  -DPED_WERROR=ON -DPED_TESTS=ON -DPED_BENCH=OFF -DPED_SANITIZE=ON
 cmake --build build-asan -j"$(nproc)" --target server_tests
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=1
 

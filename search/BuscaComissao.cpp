@@ -1,12 +1,13 @@
 #include "BuscaComissao.h"
 
-#include "ComissaoVend.h"
-#include "Dialogs.h"
-#include "Globals.h"
+#include "shared/ComissaoScreen.h"
+#include "shared/Dialogs.h"
+#include "shared/Globals.h"
 #include "core/Consiste.h"
 #include "core/Context.h"
 #include "core/DateUtil.h"
 #include "core/FwError.h"
+#include "core/NetConnection.h"
 #include "widgets/Events.h"
 
 #include <QFormLayout>
@@ -98,9 +99,9 @@ void TfrmBuscaComissao::Vd_Entrega()
 
 namespace {
 
-TfrmComissaoVend& commissionScreen()
+IComissaoVend& commissionScreen()
 {
-    TfrmComissaoVend* screen = Cli_ped03600::frmComissaoVend;
+    IComissaoVend* screen = Cli_ped03600::ComissaoVend();
     if (!screen)
         throw Error(QStringLiteral("A tela Comissão do Vendedor não está aberta."));
     return *screen;
@@ -118,12 +119,12 @@ void TfrmBuscaComissao::sbtConfirmaClick()
     Vd_Entrega();
     if (msgPadrao.ShowMsg(QStringLiteral("Confirma"), MsgType::Confirmation, Buttons::YesNo) != mrYes)
         return;
-    TfrmComissaoVend& screen = commissionScreen();
+    IComissaoVend& screen = commissionScreen();
     Payload changed;
     {
         BusyGuard busy(1);
-        changed = CheckResultServ(screen.netComissaoVendedor->call(QStringLiteral("SetBuscaComissao"),
-                                                                   {depDeEntrega->GetDate(), depAteEntrega->GetDate()}),
+        changed = CheckResultServ(screen.serverConnection().call(QStringLiteral("SetBuscaComissao"),
+                                                                 {depDeEntrega->GetDate(), depAteEntrega->GetDate()}),
                                   true, 0);
     }
     // what was simulated before is no longer what a run would do
@@ -144,11 +145,11 @@ void TfrmBuscaComissao::sbtSimulaClick()
     Vd_DeEntrega();
     Vd_AteEntrega();
     Vd_Entrega();
-    TfrmComissaoVend& screen = commissionScreen();
+    IComissaoVend& screen = commissionScreen();
     const double from = depDeEntrega->GetDate(), to = depAteEntrega->GetDate();
     {
         BusyGuard busy(1);
-        setDataEach(CheckResultServ(screen.netComissaoVendedor->call(QStringLiteral("GetSimulaBuscaComissao"), {from, to}),
+        setDataEach(CheckResultServ(screen.serverConnection().call(QStringLiteral("GetSimulaBuscaComissao"), {from, to}),
                                     true, 0),
                     {&cdsSimTotal, &cdsSimVendedor, &cdsSimLinhas});
     }
@@ -228,5 +229,6 @@ void TfrmBuscaComissao::buildSimulation()
 
 void CriaBuscaComissao()
 {
-    RunUnitDialog(frmBuscaComissao, boFiltroCriado, Cli_ped03600::frmComissaoVend);
+    IComissaoVend* screen = Cli_ped03600::ComissaoVend();
+    RunUnitDialog(frmBuscaComissao, boFiltroCriado, screen ? screen->dialogParent() : nullptr);
 }

@@ -3,6 +3,7 @@
 // Asks the server to search and recalculate the commission percentages of
 // the orders delivered in a date range.
 #include "core/RecordSet.h"
+#include "shared/ComissaoScreen.h"
 #include "widgets/Controls.h"
 #include "widgets/DataGrid.h"
 #include "widgets/TfrmFiltroPadrao.h"
@@ -44,6 +45,3 @@ public:
 private:
     void buildSimulation();
 };
-
-// Creates the dialog when needed and shows it modally.
-void CriaBuscaComissao();

@@ -1,5 +1,7 @@
 #include "Methods.h"
 
+#include "core/OrderQuery.h"
+
 #include "core/DateUtil.h"
 #include "core/FormatUtil.h"
 #include "core/Packet.h"
@@ -21,7 +23,7 @@ const std::vector<MethodDef>& methodTable()
 {
     static const std::vector<MethodDef> t = {
         {kCommission, "getParametros", "SSS", getParametros, false, true},
-        {kCommission, "GetPedido", "SSSSSSSSSSSSSSSSSSDDSDDSSSSSSS", getPedido, false},
+        {kCommission, "GetPedido", fw::kOrderQuerySignature, getPedido, false},
         {kCommission, "GetItemPedido", "SS", getItemPedido, false, true},
         {kCommission, "GetContaPaga", "SS", getContaPaga, false, true},
         {kCommission, "GetLanc", "SSS", getLanc, false, true},

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Database.h"
+#include "Storage.h"
 #include "Rpc.h"
 
 #include "core/RecordSet.h"

@@ -2,6 +2,7 @@
 #include "Methods.h"
 
 #include "core/Consiste.h"
+#include "core/OrderQuery.h"
 
 namespace srv {
 
@@ -43,20 +44,18 @@ std::string getParametros(CallContext& c)
 
 std::string getPedido(CallContext& c)
 {
-    auto a = [&](int n) -> const QString& { return c.str(static_cast<size_t>(n - 1)); };
-    auto d = [&](int n) { return std::floor(c.num(static_cast<size_t>(n - 1))); };
-    const QString branch = a(29);
+    const fw::OrderQuery q = fw::decodeOrderQuery([&](size_t i) { return c.str(i); }, [&](size_t i) { return c.num(i); });
     QVariantList p;
     QStringList where;
     where << QStringLiteral("P.CDFILIAL = ?");
-    p << branch;
+    p << q.branch;
 
-    if (!isT(a(1)))
-        where << QStringLiteral("P.NRPEDIDO BETWEEN ? AND ?"), p << a(2) << a(3);
-    if (!isT(a(4)))
-        where << inClause(QStringLiteral("P.NRPEDIDO"), splitList(a(5)), p);
-    if (!isT(a(6))) {
-        const auto list = splitList(a(7));
+    if (q.numberRange)
+        where << QStringLiteral("P.NRPEDIDO BETWEEN ? AND ?"), p << q.numberFrom << q.numberTo;
+    if (!q.numbers.all)
+        where << inClause(QStringLiteral("P.NRPEDIDO"), splitList(q.numbers.list), p);
+    if (!q.salesmen.all) {
+        const auto list = splitList(q.salesmen.list);
         QVariantList p2;
         const QString inOrder = inClause(QStringLiteral("P.CDVENDEDOR"), list, p);
         const QString inLines = inClause(QStringLiteral("CI.CDVENDEDOR"), list, p2);
@@ -65,42 +64,46 @@ std::string getPedido(CallContext& c)
                                 "CI.NRPEDIDO = P.NRPEDIDO AND %2))")
                      .arg(inOrder, inLines);
     }
-    if (!isT(a(8)))
-        where << inClause(QStringLiteral("P.CDCLIENTE"), splitList(a(9)), p);
-    if (!isT(a(10)))
+    if (!q.customers.all)
+        where << inClause(QStringLiteral("P.CDCLIENTE"), splitList(q.customers.list), p);
+    if (!q.products.all)
         where << QStringLiteral("EXISTS (SELECT 1 FROM ITEMPEDIDO IP JOIN PRODUTO PR ON PR.CDPRODUTO = IP.CDPRODUTO "
                                 "WHERE IP.CDFILIAL = P.CDFILIAL AND IP.NRPEDIDO = P.NRPEDIDO AND %1)")
-                     .arg(inClause(QStringLiteral("PR.CDARVPROD"), splitList(a(11)), p));
-    where << inClause(QStringLiteral("P.IDPRIORIDADE"), codeChars(a(12)), p);
-    where << inClause(QStringLiteral("P.IDSITPEDIDO"), codeChars(a(14)), p);
+                     .arg(inClause(QStringLiteral("PR.CDARVPROD"), splitList(q.products.list), p));
+    where << inClause(QStringLiteral("P.IDPRIORIDADE"), codeChars(q.priorities), p);
+    where << inClause(QStringLiteral("P.IDSITPEDIDO"), codeChars(q.orderStatuses), p);
     where << QStringLiteral("EXISTS (SELECT 1 FROM ITEMPEDIDO IS2 WHERE IS2.CDFILIAL = P.CDFILIAL AND "
                             "IS2.NRPEDIDO = P.NRPEDIDO AND %1)")
-                 .arg(inClause(QStringLiteral("IS2.IDSITITEMPED"), codeChars(a(16)), p));
-    if (!isT(a(18)))
-        where << QStringLiteral("P.DTPEDIDO >= ? AND P.DTPEDIDO < ?"), p << d(19) << d(20) + 1.0;
-    if (!isT(a(21)))
-        where << QStringLiteral("P.DTENTPED >= ? AND P.DTENTPED < ?"), p << d(22) << d(23) + 1.0;
-    if (!isT(a(25)))
+                 .arg(inClause(QStringLiteral("IS2.IDSITITEMPED"), codeChars(q.itemStatuses), p));
+    // whole days: the last day counts to its end
+    if (!q.anyIssueDate)
+        where << QStringLiteral("P.DTPEDIDO >= ? AND P.DTPEDIDO < ?"),
+            p << std::floor(q.issuedFrom) << std::floor(q.issuedTo) + 1.0;
+    if (!q.anyDeliveryDate)
+        where << QStringLiteral("P.DTENTPED >= ? AND P.DTENTPED < ?"),
+            p << std::floor(q.deliveryFrom) << std::floor(q.deliveryTo) + 1.0;
+    if (!q.municipalities.all)
         where << QStringLiteral("EXISTS (SELECT 1 FROM ENDECLIE E WHERE E.CDCLIENTE = P.CDCLIENTE AND "
                                 "E.IDTPENDECLIE = 'P' AND %1)")
-                     .arg(inClause(QStringLiteral("(E.CDPAIS || E.SGESTADO || E.CDMUNICIPIO)"), splitList(a(24)), p));
+                     .arg(inClause(QStringLiteral("(E.CDPAIS || E.SGESTADO || E.CDMUNICIPIO)"),
+                                   splitList(q.municipalities.list), p));
     // The operator restriction: enforced here for the session's operator
     // whatever the screen asked; an operator who sees everything may still
     // ask for one operator's orders.
-    const OrderAccess access(c.db, branch, c.op);
+    const OrderAccess access(c.db, q.branch, c.op);
     if (const QString own = access.condition(QStringLiteral("P"), p); !own.isEmpty())
         where << own;
-    else if (!a(26).trimmed().isEmpty())
+    else if (!q.operatorCode.trimmed().isEmpty())
         where << QStringLiteral("P.CDVENDEDOR IN (SELECT VO.CDVENDEDOR FROM VENDEDOR VO WHERE VO.CDOPERADOR = ?)"),
-            p << a(26).trimmed();
+            p << q.operatorCode.trimmed();
     std::vector<QString> types;
-    if (a(27).contains(QLatin1Char('1')))
+    if (q.orders)
         types.push_back(QStringLiteral("1"));
-    if (a(28).contains(QLatin1Char('2')))
+    if (q.quotes)
         types.push_back(QStringLiteral("2"));
     where << inClause(QStringLiteral("P.IDTIPOPEDIDO"), types, p);
-    if (!a(30).trimmed().isEmpty())
-        where << QStringLiteral("P.NRORDCOMPNORM = ?"), p << fw::Ajusta(a(30), 15);
+    if (!q.purchaseOrder.trimmed().isEmpty())
+        where << QStringLiteral("P.NRORDCOMPNORM = ?"), p << fw::Ajusta(q.purchaseOrder, 15);
 
     const QString sql = QStringLiteral(
         "SELECT P.CDFILIAL, P.IDSITPEDIDO, P.NRPEDIDO, P.CDCLIENTE, C.NMFANTCLIE, P.DTPEDIDO, P.DTENTPED, "

@@ -335,44 +335,62 @@ std::optional<HttpResponse> AppServer::onHeaders(HttpRequest& req, size_t& limit
 
 HttpResponse AppServer::handle(HttpRequest& req)
 {
+    if (req.path == "/health")
+        return health();
+    if (isSignIn(req))
+        return signIn(req);
+    if (req.method == "DELETE")
+        return logout(req);
+    return call(req);
+}
+
+HttpResponse AppServer::health()
+{
+    const bool up = [&] {
+        try {
+            return m_pool.get().ping();
+        } catch (...) {
+            return false;
+        }
+    }();
+    return reply(up ? 200 : 503, up ? R"({"status":"ok"})" : R"({"status":"unavailable"})");
+}
+
+HttpResponse AppServer::signIn(const HttpRequest& req)
+{
     const auto t0 = std::chrono::steady_clock::now();
-    if (req.path == "/health") {
-        const bool up = [&] {
-            try {
-                return m_pool.get().ping();
-            } catch (...) {
-                return false;
-            }
-        }();
-        return reply(up ? 200 : 503, up ? R"({"status":"ok"})" : R"({"status":"unavailable"})");
+    const bool login = req.path == "/session";
+    const char* what = login ? "login" : "password";
+    Sessions::Answer a{500, R"({"error":"Erro interno do servidor."})"};
+    try {
+        a = login ? m_sessions.login(req.body) : m_sessions.changePassword(req.body);
+    } catch (const SignInBusy& e) {
+        a = {503, nlohmann::json{{"error", e.shown().toStdString()}}.dump()};
+        log(LogLevel::Warn, {}, what, 0, e.text().toStdString());
+    } catch (const DbError& e) {
+        a = {503, kDbDown};
+        log(LogLevel::Error, {}, what, 0, e.text().toStdString());
     }
-    if (isSignIn(req)) {
-        const bool login = req.path == "/session";
-        const char* what = login ? "login" : "password";
-        Sessions::Answer a{500, R"({"error":"Erro interno do servidor."})"};
-        try {
-            a = login ? m_sessions.login(req.body) : m_sessions.changePassword(req.body);
-        } catch (const SignInBusy& e) {
-            a = {503, nlohmann::json{{"error", e.shown().toStdString()}}.dump()};
-            log(LogLevel::Warn, {}, what, 0, e.text().toStdString());
-        } catch (const DbError& e) {
-            a = {503, kDbDown};
-            log(LogLevel::Error, {}, what, 0, e.text().toStdString());
-        }
-        log(LogLevel::Info, {}, what, msSince(t0), std::to_string(a.status));
-        return reply(a.status, std::move(a.body));
+    log(LogLevel::Info, {}, what, msSince(t0), std::to_string(a.status));
+    return reply(a.status, std::move(a.body));
+}
+
+HttpResponse AppServer::logout(const HttpRequest& req)
+{
+    try {
+        if (m_sessions.logout(req.header("authorization")))
+            return reply(204, {});
+        return reply(401, kNoSession);
+    } catch (const DbError& e) {
+        // not an invalid session: the session may still be there
+        log(LogLevel::Error, {}, "logout", 0, e.text().toStdString());
+        return reply(503, kDbDown);
     }
-    if (req.method == "DELETE") {
-        try {
-            if (m_sessions.logout(req.header("authorization")))
-                return reply(204, {});
-            return reply(401, kNoSession);
-        } catch (const DbError& e) {
-            // not an invalid session: the session may still be there
-            log(LogLevel::Error, {}, "logout", 0, e.text().toStdString());
-            return reply(503, kDbDown);
-        }
-    }
+}
+
+HttpResponse AppServer::call(HttpRequest& req)
+{
+    const auto t0 = std::chrono::steady_clock::now();
     const QString serverName = callServer(req.path);
     if (!req.whoUnavailable.empty()) {
         // an answer of the call, so that the desktop shows why

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Database.h"
+#include "Storage.h"
 #include "Http.h"
 #include "Sessions.h"
 
@@ -76,7 +76,13 @@ private:
                        bool& ok, const std::function<void(std::string&)>* streamOut, std::string* outcome = nullptr);
     // The HTTP layer's two steps: on the headers, then the whole request.
     std::optional<HttpResponse> onHeaders(HttpRequest& req, size_t& limit);
+    // The routes: GET /health, POST /session and /session/password,
+    // DELETE /session, POST /rpc/<server>.
     HttpResponse handle(HttpRequest& req);
+    HttpResponse health();
+    HttpResponse signIn(const HttpRequest& req);
+    HttpResponse logout(const HttpRequest& req);
+    HttpResponse call(HttpRequest& req);
     void purgeLoop();
     void log(LogLevel level, const QString& op, const std::string& method, double ms, const std::string& result);
 

@@ -1,5 +1,7 @@
 #include "Sessions.h"
 
+#include "db/Password.h"
+
 #include <nlohmann/json.hpp>
 #include <sodium.h>
 
@@ -12,15 +14,6 @@
 namespace srv {
 
 namespace {
-
-void initSodium()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        if (sodium_init() < 0)
-            throw DbError(QStringLiteral("Falha ao iniciar a biblioteca criptográfica."));
-    });
-}
 
 qint64 nowSeconds()
 {
@@ -91,41 +84,7 @@ Sessions::Sessions(DbPool& pool, int ttlSeconds, LoginLimits limits)
     : m_pool(pool), m_ttl(ttlSeconds), m_limits(limits)
 {
     // A hash of nothing anyone knows, with the same cost as the real ones.
-    m_dummyHash = hashPassword(generatePassword());
-}
-
-QString Sessions::hashPassword(const QString& password)
-{
-    initSodium();
-    const QByteArray pw = password.toUtf8();
-    char out[crypto_pwhash_STRBYTES];
-    if (crypto_pwhash_str(out, pw.constData(), static_cast<unsigned long long>(pw.size()),
-                          crypto_pwhash_OPSLIMIT_INTERACTIVE, crypto_pwhash_MEMLIMIT_INTERACTIVE)
-        != 0)
-        throw DbError(QStringLiteral("Memória insuficiente para gerar o hash da senha."));
-    return QString::fromLatin1(out);
-}
-
-bool Sessions::verifyPassword(const QString& hash, const QString& password)
-{
-    initSodium();
-    const QByteArray h = hash.toLatin1();
-    const QByteArray pw = password.toUtf8();
-    return crypto_pwhash_str_verify(h.constData(), pw.constData(), static_cast<unsigned long long>(pw.size())) == 0;
-}
-
-QString Sessions::generatePassword()
-{
-    initSodium();
-    // 32 symbols without look-alikes (no l, o, 0, 1): 16 of them are 80 bits.
-    static const char alphabet[] = "abcdefghijkmnpqrstuvwxyz23456789";
-    QString out;
-    for (int i = 0; i < 16; ++i) {
-        if (i > 0 && i % 4 == 0)
-            out += QLatin1Char('-');
-        out += QLatin1Char(alphabet[randombytes_uniform(32)]);
-    }
-    return out;
+    m_dummyHash = peddb::hashPassword(peddb::generatePassword());
 }
 
 std::mutex& Sessions::operatorLock(const QString& op)
@@ -149,13 +108,13 @@ bool Sessions::slowCheck(const QString& hash, const QString& pw)
 {
     return withSlot([&] {
         ++m_checks;
-        return verifyPassword(hash, pw);
+        return peddb::verifyPassword(hash, pw);
     });
 }
 
 QString Sessions::slowHash(const QString& pw)
 {
-    return withSlot([&] { return hashPassword(pw); });
+    return withSlot([&] { return peddb::hashPassword(pw); });
 }
 
 void Sessions::upgradeSchema(Db& db)
@@ -248,7 +207,7 @@ Sessions::Answer Sessions::checked(const QString& op, const QString& pw,
 
 Sessions::Answer Sessions::login(const std::string& body)
 {
-    initSodium();
+    peddb::initCrypto();
     const auto c = credentials(body);
     if (!c)
         return {400, errorBody(QStringLiteral("Informe operador e senha."))};
@@ -262,7 +221,7 @@ Sessions::Answer Sessions::login(const std::string& body)
 
 Sessions::Answer Sessions::changePassword(const std::string& body)
 {
-    initSodium();
+    peddb::initCrypto();
     const auto c = credentials(body);
     if (!c || !c->hasNew)
         return {400, errorBody(QStringLiteral("Informe operador, senha atual e nova senha."))};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Database.h"
+#include "Storage.h"
 
 #include <QString>
 #include <array>
@@ -49,11 +49,6 @@ public:
 
     // Password checks made since start (each is one slow hash).
     long passwordChecks() const { return m_checks.load(); }
-
-    static QString hashPassword(const QString& password);
-    static bool verifyPassword(const QString& hash, const QString& password);
-    // A first password, at least 80 bits from the system's random source.
-    static QString generatePassword();
 
 private:
     // Count, check and record one try of an operator as one step; the

@@ -1,5 +1,5 @@
 // ped-server: the application server of the commission module.
-#include "Migrations.h"
+#include "db/Migrations.h"
 #include "Server.h"
 
 #include <QCoreApplication>

@@ -17,7 +17,6 @@ public:
 
     void setItems(const QStringList& entries);
     void add(const QString& entry);
-    void setBase(const TMessages* base) { m_base = base; }
 
     bool contains(const QString& key) const;
     QString Msg(const QString& key) const;

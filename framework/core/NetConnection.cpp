@@ -245,81 +245,71 @@ private:
     int m_pieces = 0;
 };
 
-} // namespace
+// What the reader thread needs of the call, copied: the connection may go
+// while the thread still runs its last steps.
+struct StreamRequest {
+    std::string body, path, hostName;
+    int port = 0;
+    bool tls = false;
+    int timeout = 0;
+    httplib::Headers headers;
+};
 
-ServerResult TNetConnection::callStream(const QString& method, const std::vector<RpcArg>& params,
-                                        const std::function<void(Table&&)>& onPiece,
-                                        const std::function<void(qint64)>& onProgress)
+// The reader thread: its own connection, the lines decoded into pieces.
+void readStream(StreamShared& shared, const StreamRequest& rq)
 {
-    if (!m_connected) {
-        try {
-            setConnected(true);
-        } catch (const Error& e) {
-            return fail(e.text());
-        }
-    }
-    StreamShared shared;
-    const std::string body = requestBody(method, params);
-    const std::string path = "/rpc/" + ServerName.toStdString();
-    const std::string hostName = host.toStdString();
-    const int port = Port;
-    const bool tls = Tls;
-    const int timeout = timeoutMs;
-    httplib::Headers headers = requestHeaders();
-    headers.emplace("Accept", "application/x-ndjson, application/json");
-
-    QElapsedTimer clock;
-    clock.start();
-    // Its own connection on its own thread: this thread keeps painting.
-    std::thread reader([&shared, body, path, hostName, port, tls, timeout, headers] {
-        LineReader lines(shared);
-        try {
-            const auto client = serverClient(hostName, port, tls);
-            httplib::Client& cli = *client;
-            cli.set_tcp_nodelay(true);
-            cli.set_connection_timeout(5, 0);
-            cli.set_read_timeout(timeout / 1000, (timeout % 1000) * 1000);
-            httplib::Request req;
-            req.method = "POST";
-            req.path = path;
-            req.headers = headers;
-            req.body = body;
-            req.set_header("Content-Type", "application/json");
-            req.response_handler = [&shared](const httplib::Response& r) {
+    LineReader lines(shared);
+    try {
+        const auto client = serverClient(rq.hostName, rq.port, rq.tls);
+        httplib::Client& cli = *client;
+        cli.set_tcp_nodelay(true);
+        cli.set_connection_timeout(5, 0);
+        cli.set_read_timeout(rq.timeout / 1000, (rq.timeout % 1000) * 1000);
+        httplib::Request req;
+        req.method = "POST";
+        req.path = rq.path;
+        req.headers = rq.headers;
+        req.body = rq.body;
+        req.set_header("Content-Type", "application/json");
+        req.response_handler = [&shared](const httplib::Response& r) {
+            std::lock_guard lock(shared.mutex);
+            shared.status = r.status;
+            shared.plain = r.get_header_value("Content-Type").find("application/x-ndjson") == std::string::npos;
+            return true;
+        };
+        req.content_receiver = [&shared, &lines](const char* data, size_t len, uint64_t, uint64_t) {
+            bool plain = false;
+            {
                 std::lock_guard lock(shared.mutex);
-                shared.status = r.status;
-                shared.plain = r.get_header_value("Content-Type").find("application/x-ndjson") == std::string::npos;
-                return true;
-            };
-            req.content_receiver = [&shared, &lines](const char* data, size_t len, uint64_t, uint64_t) {
-                bool plain = false;
-                {
-                    std::lock_guard lock(shared.mutex);
-                    plain = shared.plain || shared.status != 200;
-                    if (plain)
-                        shared.plainBody.append(data, len);
-                }
-                return plain || lines.feed(data, len);
-            };
-            httplib::Response res;
-            httplib::Error err = httplib::Error::Success;
-            const bool sent = cli.send(req, res, err);
-            lines.finish();
-            std::lock_guard lock(shared.mutex);
-            if (!sent && shared.error.isEmpty()) {
-                shared.transportOk = false;
-                shared.transportError = static_cast<int>(err);
+                plain = shared.plain || shared.status != 200;
+                if (plain)
+                    shared.plainBody.append(data, len);
             }
-        } catch (const std::exception& e) {
-            std::lock_guard lock(shared.mutex);
-            if (shared.error.isEmpty())
-                shared.error = QStringLiteral("Resposta inválida do servidor.");
-        }
+            return plain || lines.feed(data, len);
+        };
+        httplib::Response res;
+        httplib::Error err = httplib::Error::Success;
+        const bool sent = cli.send(req, res, err);
+        lines.finish();
         std::lock_guard lock(shared.mutex);
-        shared.finished = true;
-    });
+        if (!sent && shared.error.isEmpty()) {
+            shared.transportOk = false;
+            shared.transportError = static_cast<int>(err);
+        }
+    } catch (const std::exception& e) {
+        std::lock_guard lock(shared.mutex);
+        if (shared.error.isEmpty())
+            shared.error = QStringLiteral("Resposta inválida do servidor.");
+    }
+    std::lock_guard lock(shared.mutex);
+    shared.finished = true;
+}
 
-    // Pieces are applied here as they come; user input waits.
+// Applies the pieces on this thread as they come, until the reader is done;
+// user input waits. The first failure of onPiece stops the applying.
+std::exception_ptr applyPieces(StreamShared& shared, const std::function<void(Table&&)>& onPiece,
+                               const std::function<void(qint64)>& onProgress)
+{
     QEventLoop loop;
     QTimer poll;
     poll.setInterval(5);
@@ -350,6 +340,32 @@ ServerResult TNetConnection::callStream(const QString& method, const std::vector
     });
     poll.start();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return pieceFailure;
+}
+
+} // namespace
+
+ServerResult TNetConnection::callStream(const QString& method, const std::vector<RpcArg>& params,
+                                        const std::function<void(Table&&)>& onPiece,
+                                        const std::function<void(qint64)>& onProgress)
+{
+    if (!m_connected) {
+        try {
+            setConnected(true);
+        } catch (const Error& e) {
+            return fail(e.text());
+        }
+    }
+    StreamShared shared;
+    StreamRequest rq{requestBody(method, params), "/rpc/" + ServerName.toStdString(), host.toStdString(), Port, Tls,
+                     timeoutMs, requestHeaders()};
+    rq.headers.emplace("Accept", "application/x-ndjson, application/json");
+
+    QElapsedTimer clock;
+    clock.start();
+    // Its own connection on its own thread: this thread keeps painting.
+    std::thread reader([&shared, rq] { readStream(shared, rq); });
+    const std::exception_ptr pieceFailure = applyPieces(shared, onPiece, onProgress);
     reader.join();
     if (pieceFailure)
         std::rethrow_exception(pieceFailure);

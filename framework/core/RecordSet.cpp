@@ -204,14 +204,6 @@ qint64 Field::asInteger() const
     return static_cast<qint64>(std::llround(asFloat()));
 }
 
-double Field::asDateTime() const
-{
-    const QVariant v = value();
-    if (!v.isValid() || v.isNull())
-        return 0.0;
-    return v.toDouble();
-}
-
 void Field::setValue(const QVariant& v)
 {
     QVariant nv = v;

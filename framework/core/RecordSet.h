@@ -60,7 +60,6 @@ public:
     QString asString() const;
     double asFloat() const;
     qint64 asInteger() const;
-    double asDateTime() const;
 
     void setValue(const QVariant& v);
     void setAsString(const QString& text); // parses numbers and dates as typed
@@ -212,7 +211,6 @@ public:
 
     void disableControls();
     void enableControls();
-    bool controlsDisabled() const { return m_disableCount > 0; }
 
     // Runs fn with the fields reading the given visible row (for drawing).
     template <typename Fn>
@@ -230,7 +228,6 @@ public:
     void streamAppend(Table&& piece);
     void streamEnd();
     void streamAbort();
-    bool streaming() const { return m_stream != nullptr; }
 
     // All visible rows as a data packet.
     std::string toPacket() const;

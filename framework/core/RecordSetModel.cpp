@@ -58,29 +58,6 @@ QStringList RecordSetModel::columns() const
     return out;
 }
 
-void RecordSetModel::insertFieldColumn(int position, const QString& fieldName)
-{
-    if (!m_rs)
-        return;
-    const int f = m_rs->fieldByName(fieldName).index();
-    position = std::clamp(position, 0, static_cast<int>(m_cols.size()));
-    beginInsertColumns({}, position, position);
-    m_cols.insert(m_cols.begin() + position, Col{f, {}});
-    m_explicitColumns = true;
-    endInsertColumns();
-}
-
-void RecordSetModel::removeFieldColumn(const QString& fieldName)
-{
-    const int c = columnOfField(fieldName);
-    if (c < 0)
-        return;
-    beginRemoveColumns({}, c, c);
-    m_cols.erase(m_cols.begin() + c);
-    m_explicitColumns = true;
-    endRemoveColumns();
-}
-
 int RecordSetModel::columnOfField(QStringView fieldName) const
 {
     for (size_t i = 0; i < m_cols.size(); ++i)

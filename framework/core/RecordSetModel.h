@@ -22,8 +22,6 @@ public:
     // Columns by field name; the default is every visible field in order.
     void setColumns(const QStringList& fieldNames);
     QStringList columns() const;
-    void insertFieldColumn(int position, const QString& fieldName);
-    void removeFieldColumn(const QString& fieldName);
     int columnOfField(QStringView fieldName) const; // -1 when absent
     Field* fieldOfColumn(int column) const;
     void setColumnTitle(int column, const QString& title);

@@ -63,7 +63,6 @@ class TBtnPesquisa : public QToolButton {
 public:
     explicit TBtnPesquisa(QWidget* parent = nullptr, const QString& name = {});
     void setAssociate(QWidget* edit);
-    QWidget* Associate() const { return m_associate; }
     QString Title;
     DataSource* dataSource = nullptr;
     bool EmptyError = true;

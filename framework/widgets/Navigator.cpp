@@ -81,12 +81,6 @@ void TDBNavigator::setDataSource(DataSource* ds)
     updateButtons();
 }
 
-void TDBNavigator::setVisibleButtons(std::initializer_list<Button> buttons)
-{
-    for (auto& [b, btn] : m_buttons)
-        btn->setVisible(std::find(buttons.begin(), buttons.end(), b) != buttons.end());
-}
-
 QToolButton* TDBNavigator::button(Button b) const
 {
     return m_buttons.at(b);

@@ -20,7 +20,6 @@ public:
 
     void setDataSource(DataSource* ds);
     DataSource* dataSource() const { return m_ds.get(); }
-    void setVisibleButtons(std::initializer_list<Button> buttons);
     QToolButton* button(Button b) const;
 
     // Runs before a button acts; throw Abort to stop it.

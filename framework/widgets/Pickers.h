@@ -110,8 +110,6 @@ class TProcuraDialog : public QDialog {
 public:
     TProcuraDialog(RecordSet& source, QWidget* parent = nullptr);
     bool findNext();
-    QComboBox* fieldBox() const { return m_field; }
-    QLineEdit* textEdit() const { return m_text; }
 
 private:
     RecordSet& m_rs;

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../support/QtPrint.h"
+#include "support/QtPrint.h"
 
 using namespace fw;
 

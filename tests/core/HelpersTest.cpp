@@ -6,11 +6,11 @@
 #include "core/FormatUtil.h"
 #include "core/FwError.h"
 #include "core/Messages.h"
-#include "core/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 
 #include <gtest/gtest.h>
 
-#include "../support/QtPrint.h"
+#include "support/QtPrint.h"
 
 using namespace fw;
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "../support/QtPrint.h"
+#include "support/QtPrint.h"
 
 #include <nlohmann/json.hpp>
 

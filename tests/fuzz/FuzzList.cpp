@@ -1,5 +1,5 @@
 // Fuzz target: the code lists of the order query, split as the server does.
-#include "Rpc.h"
+#include "server/Rpc.h"
 #include "core/FwError.h"
 
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Fuzz target: a JSON-RPC request body as the server receives it, through
 // the envelope parser, the method table and the argument check; the answer
 // envelope built with the request's id must stay valid JSON.
-#include "Methods.h"
-#include "Rpc.h"
+#include "server/Methods.h"
+#include "server/Rpc.h"
 #include "core/FwError.h"
 
 #include <nlohmann/json.hpp>

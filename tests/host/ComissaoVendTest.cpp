@@ -4,7 +4,7 @@
 // server failures.
 #include "HostFixture.h"
 
-#include "Globals.h"
+#include "shared/Globals.h"
 #include "core/DateUtil.h"
 
 #include <QHeaderView>

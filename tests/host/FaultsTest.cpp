@@ -4,7 +4,7 @@
 // answers properly.
 #include "HostFixture.h"
 
-#include "Globals.h"
+#include "shared/Globals.h"
 #include "core/FwError.h"
 #include "widgets/Events.h"
 

@@ -5,8 +5,8 @@
 
 #include <QScrollBar>
 
-#include "BuscaComissao.h"
-#include "Globals.h"
+#include "search/BuscaComissao.h"
+#include "shared/Globals.h"
 #include "core/DateUtil.h"
 #include "widgets/Events.h"
 #include "widgets/QtUi.h"

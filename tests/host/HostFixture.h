@@ -5,15 +5,15 @@
 #include "support/RecordingProxy.h"
 #include "support/ServerFixture.h"
 
-#include "ComissaoVend.h"
-#include "FiltroComisVend.h"
-#include "Globals.h"
-#include "Host.h"
-#include "MainWindow.h"
+#include "commission/ComissaoVend.h"
+#include "filter/FiltroComisVend.h"
+#include "shared/Globals.h"
+#include "host/Host.h"
+#include "host/MainWindow.h"
 #include "core/Context.h"
 #include "core/DateUtil.h"
 #include "core/FwError.h"
-#include "core/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "widgets/Mdi.h"
 
 #include <QApplication>

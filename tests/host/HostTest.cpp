@@ -7,7 +7,7 @@
 
 #include <QScrollBar>
 
-#include "Globals.h"
+#include "shared/Globals.h"
 #include "core/DateUtil.h"
 #include "core/FwError.h"
 

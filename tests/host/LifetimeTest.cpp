@@ -4,8 +4,8 @@
 // freed memory or anything left allocated fails the run.
 #include "HostFixture.h"
 
-#include "BuscaComissao.h"
-#include "Globals.h"
+#include "search/BuscaComissao.h"
+#include "shared/Globals.h"
 
 #include <QPointer>
 

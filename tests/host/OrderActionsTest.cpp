@@ -5,8 +5,8 @@
 
 #include <QLocale>
 
-#include "BuscaComissao.h"
-#include "Globals.h"
+#include "search/BuscaComissao.h"
+#include "shared/Globals.h"
 #include "core/FwError.h"
 #include "widgets/Events.h"
 

@@ -4,7 +4,7 @@
 // second user's conflicting change.
 #include "HostFixture.h"
 
-#include "Globals.h"
+#include "shared/Globals.h"
 #include "core/FwError.h"
 #include "widgets/Events.h"
 

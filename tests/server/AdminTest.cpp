@@ -2,7 +2,7 @@
 // administrator does takes effect on the server's next request.
 #include "support/ServerFixture.h"
 
-#include "Operators.h"
+#include "admin/Operators.h"
 
 #include <gtest/gtest.h>
 

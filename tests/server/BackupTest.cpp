@@ -2,7 +2,7 @@
 // of the database, holding exactly the writes acknowledged up to it.
 #include "support/ServerFixture.h"
 
-#include "Backup.h"
+#include "db/Backup.h"
 
 #include <QFile>
 #include <atomic>

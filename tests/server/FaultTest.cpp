@@ -3,7 +3,7 @@
 // through, exactly as one clean run leaves it), and the next call served.
 #include "support/ServerFixture.h"
 
-#ifdef PED_FAULT_INJECTION
+#include "support/Faults.h"
 
 #include <QRegularExpression>
 #include <QSqlRecord>
@@ -16,7 +16,7 @@
 
 using namespace testsupport;
 using srv::Row;
-using Kind = srv::faults::Kind;
+using Kind = testsupport::faults::Kind;
 
 namespace {
 
@@ -50,7 +50,7 @@ protected:
             tables.push_back(tab);
         }
     }
-    void TearDown() override { srv::faults::disarm(); }
+    void TearDown() override { testsupport::faults::disarm(); }
 
     std::vector<Table> take()
     {
@@ -148,10 +148,10 @@ protected:
             for (Kind kind : kinds) {
                 const char* name = kind == Kind::Io ? "I/O" : kind == Kind::Busy ? "busy" : "constraint";
                 SCOPED_TRACE(what + ", " + name + " at call " + std::to_string(n));
-                srv::faults::arm(n, kind);
+                testsupport::faults::arm(n, kind);
                 const json answer = write();
-                const bool fired = srv::faults::fired();
-                srv::faults::disarm();
+                const bool fired = testsupport::faults::fired();
+                testsupport::faults::disarm();
                 if (!fired) { // the write needs fewer calls: done
                     EXPECT_TRUE(answer.contains("result")) << answer.dump();
                     EXPECT_EQ(text(take(), false), expected);
@@ -175,9 +175,9 @@ protected:
             }
             // a passing lock: the write is run again and gets through once
             SCOPED_TRACE(what + ", busy once at call " + std::to_string(n));
-            srv::faults::arm(n, Kind::Busy, true);
+            testsupport::faults::arm(n, Kind::Busy, true);
             const json answer = write();
-            srv::faults::disarm();
+            testsupport::faults::disarm();
             if (answer.contains("result")) {
                 EXPECT_EQ(text(take(), false), expected);
                 restore(before);
@@ -291,19 +291,19 @@ TEST(FaultsTimeout, AWriteHeldUpPastItsTimeoutIsNotCommitted)
     auto stored = [&] { return s.checksum(QStringLiteral("COMISITEMPED")) + s.checksum(QStringLiteral("HISTCOMISSAO")); };
     const std::string before = stored();
     // how many database calls the write makes (the session check first)
-    srv::faults::arm(1000000, Kind::Io);
+    testsupport::faults::arm(1000000, Kind::Io);
     s.call(tok, "SetVendedor", json::array({set, "ADM", false, "1"}));
-    const long calls = srv::faults::calls();
-    srv::faults::disarm();
+    const long calls = testsupport::faults::calls();
+    testsupport::faults::disarm();
     ASSERT_GT(calls, 4);
     s.db->exec(QStringLiteral("DELETE FROM COMISITEMPED WHERE CDFILIAL = ? AND NRPEDIDO = ? AND NRITEMPED = ?"), {r[0][0], r[0][1], r[0][2]});
     s.db->exec(QStringLiteral("DELETE FROM HISTCOMISSAO WHERE NRHIST > (SELECT MAX(NRHIST) - 1 FROM HISTCOMISSAO)"));
     ASSERT_EQ(stored(), before);
     for (long n : {calls / 2, calls - 1, calls}) { // one in the middle, the last statement, the commit
         SCOPED_TRACE("held up at call " + std::to_string(n) + " of " + std::to_string(calls));
-        srv::faults::arm(n, Kind::Stall, true);
+        testsupport::faults::arm(n, Kind::Stall, true);
         const json answer = s.call(tok, "SetVendedor", json::array({set, "ADM", false, "1"}));
-        srv::faults::disarm();
+        testsupport::faults::disarm();
         EXPECT_EQ(answer.value("error", json::object()).value("message", std::string()), "Tempo limite excedido.") << answer.dump();
         EXPECT_EQ(stored(), before);
     }
@@ -320,10 +320,10 @@ TEST_F(Faults, SessionsWithAFailingDatabaseSayItAndKeepNothing)
     for (long n = 1;; ++n) {
         ASSERT_LT(n, 100);
         SCOPED_TRACE("login, call " + std::to_string(n));
-        srv::faults::arm(n, Kind::Io);
+        testsupport::faults::arm(n, Kind::Io);
         auto r = s->login(QStringLiteral("GERENTE"), QString::fromStdString(pw));
-        const bool fired = srv::faults::fired();
-        srv::faults::disarm();
+        const bool fired = testsupport::faults::fired();
+        testsupport::faults::disarm();
         ASSERT_TRUE(r);
         if (!fired) {
             EXPECT_EQ(r->status, 200);
@@ -335,9 +335,9 @@ TEST_F(Faults, SessionsWithAFailingDatabaseSayItAndKeepNothing)
     }
     const std::string other = s->token(QStringLiteral("GERENTE"));
     ASSERT_FALSE(other.empty());
-    srv::faults::arm(1, Kind::Io);
+    testsupport::faults::arm(1, Kind::Io);
     auto r = s->client->Delete("/session", {{"Authorization", "Bearer " + other}});
-    srv::faults::disarm();
+    testsupport::faults::disarm();
     ASSERT_TRUE(r);
     EXPECT_EQ(r->status, 503);
     EXPECT_TRUE(s->call(other, "GetFiltraVend", json::array()).contains("result")); // still signed in
@@ -380,11 +380,11 @@ TEST_F(Faults, AFailedRollbackIsLoggedAndItsConnectionIsNotUsedAgain)
         // a fault after the commit leaves the write done: compare with the state before each call
         const auto before = take();
         json answer;
-        srv::faults::arm(n, Kind::Io, true);
-        srv::faults::failNextRollback();
+        testsupport::faults::arm(n, Kind::Io, true);
+        testsupport::faults::failNextRollback();
         const std::string log = capturedLog([&] { answer = s->call(tok, "SetCancelaComissaoPed", {o, b, "S"}); });
-        const bool fired = srv::faults::fired();
-        srv::faults::disarm();
+        const bool fired = testsupport::faults::fired();
+        testsupport::faults::disarm();
         ASSERT_TRUE(fired) << "the write never reached its transaction";
         seen = log.find("Falha ao desfazer transação: disk I/O error") != std::string::npos;
         if (!seen)
@@ -401,5 +401,3 @@ TEST_F(Faults, AFailedRollbackIsLoggedAndItsConnectionIsNotUsedAgain)
 }
 
 } // namespace
-
-#endif

@@ -2,7 +2,7 @@
 // each answer is a normal result or a parameter error (or a business
 // refusal), never a database failure, SQL text or an internal error, and no
 // table changes.
-#include "Methods.h"
+#include "server/Methods.h"
 #include "support/ServerFixture.h"
 
 #include <gtest/gtest.h>

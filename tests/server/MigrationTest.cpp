@@ -2,7 +2,7 @@
 // checked-in script, is upgraded with every row kept; a newer one is refused.
 #include "support/ServerFixture.h"
 
-#include "Migrations.h"
+#include "db/Migrations.h"
 
 #include <QDir>
 #include <QFile>

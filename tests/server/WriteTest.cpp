@@ -3,7 +3,7 @@
 // recalculation; and hostile input in every argument.
 #include "support/ServerFixture.h"
 
-#include "Methods.h"
+#include "server/Methods.h"
 #include "core/DateUtil.h"
 
 #include <gtest/gtest.h>

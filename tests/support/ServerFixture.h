@@ -2,10 +2,10 @@
 
 // A real application server on a loopback port over a generated SQLite
 // database in a temporary folder, stopped when the fixture ends.
-#include "Database.h"
+#include "db/Database.h"
 #include "support/QtPrint.h"
-#include "Generator.h"
-#include "Server.h"
+#include "db/Generator.h"
+#include "server/Server.h"
 
 #include <QCoreApplication>
 #include <QProcess>

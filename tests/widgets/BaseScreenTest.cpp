@@ -2,7 +2,7 @@
 // dialog's cancel and saved options.
 #include "core/Context.h"
 #include "core/FwError.h"
-#include "core/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "widgets/TfrmFiltroPadrao.h"
 #include "widgets/TfrmPadrao.h"
 
@@ -15,8 +15,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "../support/Packets.h"
-#include "../support/QtPrint.h"
+#include "support/Packets.h"
+#include "support/QtPrint.h"
 
 using namespace fw;
 

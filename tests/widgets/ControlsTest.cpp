@@ -3,7 +3,7 @@
 #include "core/Context.h"
 #include "core/DateUtil.h"
 #include "core/FwError.h"
-#include "core/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "widgets/Controls.h"
 #include "widgets/Events.h"
 
@@ -11,8 +11,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "../support/Packets.h"
-#include "../support/QtPrint.h"
+#include "support/Packets.h"
+#include "support/QtPrint.h"
 
 using namespace fw;
 

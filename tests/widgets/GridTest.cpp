@@ -3,7 +3,7 @@
 #include "core/Consiste.h"
 #include "core/Context.h"
 #include "core/FwError.h"
-#include "core/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "widgets/DataGrid.h"
 #include "widgets/Events.h"
 #include "widgets/Pickers.h"
@@ -16,8 +16,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "../support/Packets.h"
-#include "../support/QtPrint.h"
+#include "support/Packets.h"
+#include "support/QtPrint.h"
 
 using namespace fw;
 

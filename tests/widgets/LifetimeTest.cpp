@@ -3,7 +3,7 @@
 // turns any such read into a failure), and what is left behaves as empty.
 #include "core/Context.h"
 #include "core/RecordSetModel.h"
-#include "core/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "widgets/DataGrid.h"
 #include "widgets/Navigator.h"
 
@@ -15,7 +15,7 @@
 #include <array>
 #include <gtest/gtest.h>
 
-#include "../support/Packets.h"
+#include "support/Packets.h"
 
 using namespace fw;
 

@@ -1,7 +1,7 @@
 // The pickers on real Qt dialogs and through the scripted service; the
 // screenshots of both pickers and of a base screen (PED_SCREENSHOTS=dir).
 #include "core/Context.h"
-#include "core/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "core/Services.h"
 #include "widgets/Pickers.h"
 #include "widgets/QtUi.h"
@@ -17,8 +17,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "../support/Packets.h"
-#include "../support/QtPrint.h"
+#include "support/Packets.h"
+#include "support/QtPrint.h"
 
 #include <functional>
 

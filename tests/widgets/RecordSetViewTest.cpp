@@ -3,7 +3,7 @@
 #include "core/FwError.h"
 #include "core/Packet.h"
 #include "core/RecordSet.h"
-#include "core/ScriptedUi.h"
+#include "support/ScriptedUi.h"
 #include "widgets/RecordSetView.h"
 
 #include <QAbstractItemModelTester>
@@ -12,8 +12,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "../support/Packets.h"
-#include "../support/QtPrint.h"
+#include "support/Packets.h"
+#include "support/QtPrint.h"
 
 #include <string>
 

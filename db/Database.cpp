@@ -15,7 +15,7 @@
 #include <cstdio>
 #include <thread>
 
-namespace srv {
+namespace peddb {
 
 namespace {
 
@@ -37,82 +37,24 @@ int busyWait(void* p, int count)
 
 std::atomic<int> g_connSeq{0};
 
-#ifdef PED_FAULT_INJECTION
-std::mutex g_faultMutex;
-std::atomic<long> g_faultAt{0};
-long g_faultCalls = 0;
-faults::Kind g_faultKind = faults::Kind::Io;
-bool g_faultOnce = false, g_faultFired = false;
-std::atomic<bool> g_failRollback{false};
-#endif
+std::atomic<DbProbe*> g_probe{nullptr};
 
 } // namespace
 
-#ifdef PED_FAULT_INJECTION
-void faults::arm(long n, Kind kind, bool once)
+void setDbProbe(DbProbe* probe)
 {
-    std::lock_guard lock(g_faultMutex);
-    g_faultAt = n;
-    g_faultCalls = 0;
-    g_faultKind = kind;
-    g_faultOnce = once;
-    g_faultFired = false;
-}
-
-void faults::disarm()
-{
-    g_failRollback = false;
-    std::lock_guard lock(g_faultMutex);
-    g_faultAt = 0;
-}
-
-long faults::calls()
-{
-    std::lock_guard lock(g_faultMutex);
-    return g_faultCalls;
-}
-
-void faults::failNextRollback()
-{
-    g_failRollback = true;
-}
-
-bool faults::fired()
-{
-    std::lock_guard lock(g_faultMutex);
-    return g_faultFired;
+    g_probe = probe;
 }
 
 void Db::faultPoint(const QString& what)
 {
     // a call counts the same whichever worker, new connection or not, serves it
-    if (m_opening || g_faultAt.load(std::memory_order_relaxed) <= 0)
+    DbProbe* probe = g_probe.load(std::memory_order_acquire);
+    if (m_opening || !probe)
         return;
-    faults::Kind kind;
-    {
-        std::lock_guard lock(g_faultMutex);
-        if (g_faultAt <= 0)
-            return;
-        ++g_faultCalls;
-        if (g_faultCalls < g_faultAt || (g_faultOnce && g_faultCalls > g_faultAt))
-            return;
-        g_faultFired = true;
-        kind = g_faultKind;
-    }
-    // the drivers' own words for these failures
-    switch (kind) {
-    case faults::Kind::Io:
-        fail(what, QStringLiteral("disk I/O error"));
-    case faults::Kind::Busy:
-        fail(what, QStringLiteral("database is locked"));
-    case faults::Kind::Constraint:
-        fail(what, QStringLiteral("UNIQUE constraint failed: COMISITEMPED.CDVENDEDOR"));
-    case faults::Kind::Stall:
-        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        return;
-    }
+    if (const std::optional<QString> detail = probe->beforeCall())
+        fail(what, *detail);
 }
-#endif
 
 Db::Db(const DbUrl& url, const QString& connectionName) : m_url(url), m_name(connectionName)
 {
@@ -270,7 +212,6 @@ void Db::begin()
     } else if (!m_db.transaction()) {
         fail(QStringLiteral("Falha ao iniciar transação"), m_db.lastError().databaseText());
     }
-    m_inTx = true;
 }
 
 void Db::commit()
@@ -287,17 +228,13 @@ void Db::commit()
     } else if (!m_db.commit()) {
         fail(QStringLiteral("Falha ao confirmar transação"), m_db.lastError().databaseText());
     }
-    m_inTx = false;
 }
 
 void Db::rollback()
 {
-    m_inTx = false;
     QString failure;
-#ifdef PED_FAULT_INJECTION
-    if (g_failRollback.exchange(false))
+    if (DbProbe* probe = g_probe.load(std::memory_order_acquire); probe && probe->failRollback())
         failure = QStringLiteral("disk I/O error");
-#endif
     if (!failure.isEmpty()) {
     } else if (m_sqlite) {
         if (sqlite3_exec(m_sqlite, "ROLLBACK", nullptr, nullptr, nullptr) != SQLITE_OK)
@@ -427,8 +364,8 @@ int Db::nativeExec(const QString& sql, const QVariantList& params)
 void Db::packet(const QString& sql, const QVariantList& params, const std::vector<fw::FieldDef>& fields,
                 std::string& out)
 {
-    m_lastSql = sql;
-    m_lastParams = params;
+    if (DbProbe* probe = g_probe.load(std::memory_order_acquire))
+        probe->packetQuery(sql, params);
     if (m_sqlite) {
         nativePacket(sql, params, fields, out);
         return;
@@ -527,4 +464,4 @@ Db& DbPool::get()
     return *slot;
 }
 
-} // namespace srv
+} // namespace peddb

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <stdexcept>
 #include <string>
@@ -20,7 +21,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace srv {
+namespace peddb {
 
 using fw::DbUrl;
 using fw::Dialect;
@@ -57,22 +58,21 @@ public:
 
 using Row = std::vector<QVariant>;
 
-#ifdef PED_FAULT_INJECTION
-// Test builds only: make database calls fail as the real ones do, to see that
-// every way a call can fail leaves the data whole and the server serving.
-namespace faults {
-// Stall: the call is held up for 1.5 s (as by another writer's lock), then runs.
-enum class Kind { Io, Busy, Constraint, Stall };
-// From the nth database call after this on, every call fails with the kind's
-// error (with once, only the nth), until disarmed.
-void arm(long n, Kind kind, bool once = false);
-void disarm();
-bool fired();
-long calls(); // database calls since armed
-// The next rollback fails as a lost disk would make it.
-void failNextRollback();
-} // namespace faults
-#endif
+// What a test or a benchmark may watch or break in every connection; the
+// programs set none. Its methods run on the calling connection's thread.
+class DbProbe {
+public:
+    virtual ~DbProbe() = default;
+    // Before each database call a call makes (not a new connection's own
+    // setup): a driver's error text makes it fail with that text.
+    virtual std::optional<QString> beforeCall() { return std::nullopt; }
+    // Whether this rollback fails, as a lost disk would make it.
+    virtual bool failRollback() { return false; }
+    // Each packet query, as run.
+    virtual void packetQuery(const QString& /*sql*/, const QVariantList& /*params*/) {}
+};
+// Installs (or with nullptr removes) the one probe.
+void setDbProbe(DbProbe* probe);
 
 // One connection, used by one thread.
 class Db {
@@ -102,7 +102,6 @@ public:
     // A rollback that fails closes the connection (closing discards the
     // transaction) and throws; the pool then opens a new one.
     void rollback();
-    bool inTransaction() const { return m_inTx; }
     bool closed() const { return m_closed; }
 
     // Calls past this moment fail with DbTimeout.
@@ -113,9 +112,6 @@ public:
 
     bool ping();
     sqlite3* sqliteHandle() const { return m_sqlite; }
-    // The text of the last packet query (benchmarks compare with it).
-    const QString& lastPacketSql() const { return m_lastSql; }
-    const QVariantList& lastPacketParams() const { return m_lastParams; }
 
 private:
     // Prepares, binds and runs; a failure names what failed.
@@ -128,22 +124,16 @@ private:
     int nativeExec(const QString& sql, const QVariantList& params);
     void flushPiece(std::string& out, size_t rows, bool last = false);
     [[noreturn]] void fail(const QString& what, const QString& detail);
-#ifdef PED_FAULT_INJECTION
+    // Where a probe may make the call fail.
     void faultPoint(const QString& what);
-#else
-    void faultPoint(const QString&) {}
-#endif
 
     DbUrl m_url;
     QString m_name;
     QSqlDatabase m_db;
     sqlite3* m_sqlite = nullptr;
     std::unordered_map<std::string, sqlite3_stmt*> m_stmts;
-    bool m_inTx = false;
     bool m_closed = false;
     bool m_opening = false; // its own setup statements are no call's database calls
-    QString m_lastSql;
-    QVariantList m_lastParams;
     std::chrono::steady_clock::time_point m_deadline{};
 };
 
@@ -192,4 +182,4 @@ private:
     std::unordered_map<std::thread::id, std::unique_ptr<Db>> m_conns;
 };
 
-} // namespace srv
+} // namespace peddb

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "UserInterface.h"
+#include "core/UserInterface.h"
 
 #include <QString>
 #include <deque>
