@@ -312,6 +312,15 @@ sqlite3_stmt* Db::nativeStatement(const QString& sql, const QVariantList& params
     return st;
 }
 
+void Db::finishStatement(sqlite3_stmt* st, int rc, const QString& failure)
+{
+    const QString msg = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(m_sqlite));
+    // reset at once: a statement left open would hold its read snapshot
+    sqlite3_reset(st);
+    if (rc != SQLITE_DONE)
+        fail(failure, msg);
+}
+
 std::vector<Row> Db::nativeRows(const QString& sql, const QVariantList& params)
 {
     const QString failure = QStringLiteral("Falha ao consultar o banco de dados");
@@ -338,11 +347,7 @@ std::vector<Row> Db::nativeRows(const QString& sql, const QVariantList& params)
         }
         out.push_back(std::move(r));
     }
-    const QString msg = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(m_sqlite));
-    // reset at once: a statement left open would hold its read snapshot
-    sqlite3_reset(st);
-    if (rc != SQLITE_DONE)
-        fail(failure, msg);
+    finishStatement(st, rc, failure);
     return out;
 }
 
@@ -354,10 +359,7 @@ int Db::nativeExec(const QString& sql, const QVariantList& params)
     int rc;
     while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
     }
-    const QString msg = rc == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(m_sqlite));
-    sqlite3_reset(st);
-    if (rc != SQLITE_DONE)
-        fail(failure, msg);
+    finishStatement(st, rc, failure);
     return sqlite3_changes(m_sqlite);
 }
 
@@ -428,12 +430,7 @@ void Db::nativePacket(const QString& sql, const QVariantList& params, const std:
         }
         w.endRow();
     }
-    if (rc != SQLITE_DONE) {
-        const QString msg = QString::fromUtf8(sqlite3_errmsg(m_sqlite));
-        sqlite3_reset(st);
-        fail(QStringLiteral("Falha ao consultar o banco de dados"), msg);
-    }
-    sqlite3_reset(st);
+    finishStatement(st, rc, QStringLiteral("Falha ao consultar o banco de dados"));
     w.end();
     flushPiece(out, 0, true);
 }

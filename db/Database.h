@@ -122,6 +122,8 @@ private:
     sqlite3_stmt* nativeStatement(const QString& sql, const QVariantList& params, const QString& failure);
     std::vector<Row> nativeRows(const QString& sql, const QVariantList& params);
     int nativeExec(const QString& sql, const QVariantList& params);
+    // Resets a stepped statement; throws unless it ran to its end (rc).
+    void finishStatement(sqlite3_stmt* st, int rc, const QString& failure);
     void flushPiece(std::string& out, size_t rows, bool last = false);
     [[noreturn]] void fail(const QString& what, const QString& detail);
     // Where a probe may make the call fail.
