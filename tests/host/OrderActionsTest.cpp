@@ -358,7 +358,8 @@ TEST_F(SearchDialogTest, RecalculationChangesExactlyTheLinesOfTheRange)
         shoot(f, "busca-comissao-simulacao.png");
         // then the run: the notice says how many lines changed
         ui.answers = {fw::mrYes};
-        EXPECT_TRUE(confirm(f));
+        QTest::mouseClick(f.sbtConfirma, Qt::LeftButton);
+        settle();
         EXPECT_EQ(ui.lastText(), QStringLiteral("Busca finalizada!\n%1 linhas de comissão alteradas.").arg(n));
         EXPECT_EQ(ui.busyKinds.back(), 1);
         EXPECT_FALSE(f.grbSimulacao->isVisible());
